@@ -1,0 +1,2 @@
+// Removed once the app has real sources.
+int main() { return 0; }

@@ -1,0 +1,1 @@
+// Removed once http has real sources.

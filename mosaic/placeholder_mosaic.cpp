@@ -1,0 +1,1 @@
+// Removed once mosaic has real sources.

@@ -1,0 +1,1 @@
+// Removed once oauth has real sources.

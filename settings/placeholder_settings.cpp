@@ -1,0 +1,1 @@
+// Removed once settings has real sources.
