@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "mosaic/surface.h"
+
+// Decodes encoded image bytes (JPEG; on Windows whatever the OLE picture decoder accepts)
+// into a surface at the picture's natural size. Gives no picture for bytes that cannot be
+// decoded, for an empty input and for pictures larger than kMaxPicturePixels. Safe to call
+// on any thread.
+std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes);
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The frame size written in a JPEG's start-of-frame header, without decoding anything;
+// none when the bytes are not a JPEG or the header is cut short.
+std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes);
