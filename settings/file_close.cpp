@@ -1,0 +1,9 @@
+#include "settings/file_open.h"
+
+bool closeFile(UniqueFile file) {
+    if (!file) {
+        return false;
+    }
+    const bool flushed = std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
+    return std::fclose(file.release()) == 0 && flushed;
+}

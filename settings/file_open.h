@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// std::fopen for a filesystem path, with the platform's own path characters, so folders whose
+// names are outside the ANSI code page still open. Mode as for std::fopen ("r", "w": text mode).
+UniqueFile openFile(const std::filesystem::path& path, const char* mode);
+
+// Closes the file and reports whether everything written reached it.
+bool closeFile(UniqueFile file);

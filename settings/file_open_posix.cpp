@@ -1,0 +1,5 @@
+#include "settings/file_open.h"
+
+UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
+    return UniqueFile(std::fopen(path.c_str(), mode));
+}

@@ -1,0 +1,143 @@
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <limits>
+
+#include "settings/option_store.h"
+
+namespace {
+
+// A piece ends at its first NUL byte, as it would for any C string reader of the file.
+void cutAtNul(std::string& piece) {
+    if (const auto nul = piece.find('\0'); nul != std::string::npos) {
+        piece.resize(nul);
+    }
+}
+
+bool containsAnyKeyName(std::string_view text, std::span<const KeyTarget> table) {
+    return std::any_of(table.begin(), table.end(), [text](const KeyTarget& row) {
+        return !row.key.empty() && text.find(row.key) != std::string_view::npos;
+    });
+}
+
+}  // namespace
+
+bool readLinePiece(std::istream& in, std::string& piece) {
+    piece.clear();
+    while (piece.size() < kMaxLinePieceBytes) {
+        const auto next = in.get();
+        if (next == std::istream::traits_type::eof()) {
+            break;
+        }
+        piece.push_back(static_cast<char>(next));
+        if (next == '\n') {
+            break;
+        }
+    }
+    if (piece.empty()) {
+        return false;
+    }
+    cutAtNul(piece);
+    return true;
+}
+
+bool readLinePiece(std::FILE* in, std::string& piece) {
+    piece.clear();
+    if (in == nullptr) {
+        return false;
+    }
+    while (piece.size() < kMaxLinePieceBytes) {
+        const int next = std::fgetc(in);
+        if (next == EOF) {
+            break;
+        }
+        piece.push_back(static_cast<char>(next));
+        if (next == '\n') {
+            break;
+        }
+    }
+    if (piece.empty()) {
+        return false;
+    }
+    cutAtNul(piece);
+    return true;
+}
+
+std::int32_t parseLeadingInt(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])) != 0) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        magnitude = std::min(magnitude * 10 + (text[at] - '0'), kLimit);
+    }
+    const std::int64_t value = negative ? -magnitude : std::min(magnitude, kLimit - 1);
+    return static_cast<std::int32_t>(value);
+}
+
+void applyKeyValueLine(std::string_view line, std::span<KeyTarget> table) {
+    std::size_t searchFrom = 0;
+    for (KeyTarget& row : table) {
+        if (row.key.empty()) {
+            continue;
+        }
+        const std::string pattern = std::string(row.key) + "=";
+        const auto keyAt = line.find(pattern, searchFrom);
+        if (keyAt == std::string_view::npos) {
+            continue;
+        }
+        const std::size_t valueFrom = keyAt + pattern.size();
+        // Later keys are only looked for to the right of this one.
+        searchFrom = valueFrom;
+
+        const std::string_view rest = line.substr(valueFrom);
+        std::string_view value;
+        if (const auto comma = rest.find(','); comma != std::string_view::npos) {
+            value = rest.substr(0, comma);
+        } else if (containsAnyKeyName(rest, table)) {
+            continue;
+        } else {
+            value = rest;
+            if (!value.empty() && value.back() == '\n') {
+                value.remove_suffix(1);
+            }
+        }
+        if (value.empty()) {
+            continue;
+        }
+        value = value.substr(0, kMaxValueBytes);
+
+        if (row.intTarget != nullptr) {
+            *row.intTarget = parseLeadingInt(value);
+        }
+        if (row.textTarget != nullptr) {
+            *row.textTarget = std::string(value);
+        }
+        row.found = true;
+    }
+}
+
+bool readKeyValueLine(std::istream& in, std::span<KeyTarget> table) {
+    std::string piece;
+    if (!readLinePiece(in, piece)) {
+        return false;
+    }
+    applyKeyValueLine(piece, table);
+    return true;
+}
+
+bool readKeyValueLine(std::FILE* in, std::span<KeyTarget> table) {
+    std::string piece;
+    if (!readLinePiece(in, piece)) {
+        return false;
+    }
+    applyKeyValueLine(piece, table);
+    return true;
+}

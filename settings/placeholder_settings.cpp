@@ -1,1 +1,0 @@
-// Removed once settings has real sources.
