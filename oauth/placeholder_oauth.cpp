@@ -1,1 +1,0 @@
-// Removed once oauth has real sources.
