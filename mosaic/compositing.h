@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "mosaic/surface.h"
+
+// One frame into the back buffer: when tiles are pending and locked (the caller holds
+// appMutex) the placement pass, then black, tiles and marks, then, again only when pending
+// and locked, the queue is released and tilesPending cleared.
+void composeFrame(bool locked);
+
+// Stretches the grid region (0, 0, 10·W, 5·H) of the back buffer onto
+// (0, 0, backBufferWidth, backBufferHeight) of client, which is first made
+// clientWidth × clientHeight (black when its size changes).
+void presentFrame(Surface& client, std::int32_t clientWidth, std::int32_t clientHeight);
+
+// Every grid tile's image canvas stretched into its cell of the back buffer.
+void drawTiles();
+
+// New-image marks, then pinned marks (only when the option "kotei_render" is 1), then the
+// selection mark.
+void drawMarks();

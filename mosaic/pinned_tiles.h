@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <span>
+#include <string>
+#include <string_view>
+
+// Paths under appState().workingRoot: "txts/kotei_jpgs.txt", "kotei_tiles/",
+// "kotei_tiles/olds/".
+std::filesystem::path pinnedListPath();
+std::filesystem::path pinnedFolder();
+std::filesystem::path retiredFolder();
+
+// The name of a pinned tile's file in "kotei_tiles/": the part of the tile name after its last
+// "/" when that is a plain, portable file name; otherwise "tile_<16 hex digits>.jpg" derived
+// from the whole tile name, so the same name always maps to the same file.
+std::string pinnedFileName(std::string_view tileName);
+
+// Whether a tile name survives a round trip through the pinned-tile list line.
+bool isListableTileName(std::string_view tileName);
+
+// The command "このタイルを固定する": pins the grid tile named by the selection copy, or
+// unpins it when it is pinned.
+void togglePin();
+
+// Writes bytes to path unless a file exists there. On failure (cannot create, short write)
+// the partial file is removed and the shell shows the save error. Returns whether the file
+// now exists with these bytes or existed already.
+bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// n for a retired file's name "_old_<n>_<file>": 0 to 9999.
+int drawRetireNumber(std::mt19937& engine);
+
+// Moves "kotei_tiles/<fileName>" to "kotei_tiles/olds/_old_<n>_<fileName>"; never replaces a
+// file there. Returns whether it moved.
+bool retirePinnedFile(std::string_view fileName);
+
+// Replaces the list at path with one "name=%s,x=%d,y=%d" line per pinned grid tile, in grid
+// order, then one per dormant pin. The old list stays intact when writing fails.
+bool writePinnedList(const std::filesystem::path& path);
+
+// Start-up: puts every listed tile whose image loads into its cell of the grid; lines whose
+// image is missing or undecodable, or whose cell is off the grid, become dormant pins.
+void loadPinnedTiles(const std::filesystem::path& path);

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// A rectangle in pixels: left and top inclusive, right and bottom exclusive.
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+
+    std::int32_t width() const { return right - left; }
+    std::int32_t height() const { return bottom - top; }
+    bool operator==(const Rect&) const = default;
+};
+
+inline Rect rectOfSize(std::int32_t left, std::int32_t top, std::int32_t width,
+                       std::int32_t height) {
+    return Rect{left, top, left + width, top + height};
+}
+
+// Colours are 0x00RRGGBB.
+constexpr std::uint32_t rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | std::uint32_t{blue};
+}
+
+inline constexpr std::uint32_t kBlack = 0x000000u;
+
+// An off-screen raster: row-major, top-down, one 0x00RRGGBB value per pixel. A surface whose
+// pixel count does not match width × height is treated as empty by every operation below.
+struct Surface {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+
+    // A surface of width × height filled with colour; an empty one for sizes below 1.
+    static Surface filled(std::int32_t width, std::int32_t height, std::uint32_t colour = kBlack);
+
+    // Takes over pixels that hold exactly width × height values; an empty surface otherwise.
+    static Surface fromPixels(std::int32_t width, std::int32_t height,
+                              std::vector<std::uint32_t> pixels);
+
+    bool empty() const;
+    Rect bounds() const { return Rect{0, 0, width, height}; }
+    bool operator==(const Surface&) const = default;
+};
+
+// The colour at (x, y), or none outside the surface.
+std::optional<std::uint32_t> pixelAt(const Surface& surface, std::int32_t x, std::int32_t y);
+
+// Fills the part of rect that lies on the surface with colour.
+void fillSurface(Surface& surface, Rect rect, std::uint32_t colour);
+
+// Exact copy of srcRect of src to dst with its top-left corner at (dstX, dstY). Only pixels
+// that lie on both surfaces are copied.
+void copySurface(const Surface& src, Rect srcRect, Surface& dst, std::int32_t dstX,
+                 std::int32_t dstY);
+
+// Nearest-neighbour stretch of srcRect onto dstRect, aspect ratio not kept, no blending.
+// Destination pixel (dx, dy), counted from dstRect's corner, takes the source pixel
+//   sx = srcRect.left + ((2·dx + 1) · srcWidth) / (2 · dstWidth)
+//   sy = srcRect.top  + ((2·dy + 1) · srcHeight) / (2 · dstHeight)
+// in integer arithmetic: the source pixel under the centre of the destination pixel. The
+// same rule holds for enlarging and shrinking. Rectangles with a width or height below 1 draw
+// nothing. Destination pixels off dst, or whose source pixel lies off src, are left unchanged.
+void stretchSurface(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect);
+
+// stretchSurface, except that source pixels equal to keyColour leave the destination unchanged.
+void stretchSurfaceTransparent(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect,
+                               std::uint32_t keyColour);
