@@ -157,17 +157,6 @@ TEST_F(OptionStoreTest, KeywordQuirksOfTheFileFormat) {
     EXPECT_EQ(optionOr("window_y", -1), 77);
 }
 
-TEST_F(OptionStoreTest, TwoKeysOnOneLine) {
-    loadFrom("window_wid=800,window_hei=600\n");
-    EXPECT_EQ(optionOr("window_wid", 0), 800);
-    EXPECT_EQ(optionOr("window_hei", 0), 600);
-
-    clearOptions();
-    loadFrom("window_hei=600,window_wid=800\n");
-    EXPECT_EQ(optionOr("window_wid", 0), 800);
-    EXPECT_EQ(optionOr("window_hei", 0), 750);
-}
-
 TEST_F(OptionStoreTest, LongKeywordsAreCutAt255BytesEverywhere) {
     loadFrom("kensaku_word=" + std::string(400, 'k') + "\n");
     EXPECT_EQ(keyword(), std::string(255, 'k'));
