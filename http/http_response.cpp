@@ -1,0 +1,104 @@
+#include "http/http_response.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+namespace {
+
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// Steps over the terminator at position, counting CR LF as one.
+const char* SkipLineEnd(const char* position, const char* last) {
+    if (*position == '\r' && position + 1 != last && position[1] == '\n') {
+        return position + 2;
+    }
+    return position + 1;
+}
+
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Reads an unsigned decimal the way scanf's %u does (leading white space, an optional
+// sign, at least one digit), but refuses a value too large for 32 bits instead of
+// leaving it undefined.
+std::optional<unsigned> ScanUnsigned(std::string_view& text) {
+    std::size_t at = 0;
+    while (at < text.size() && IsSpace(text[at])) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    const std::size_t digitsStart = at;
+    std::uint64_t value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        value = value * 10 + static_cast<unsigned>(text[at] - '0');
+        if (value > std::numeric_limits<std::uint32_t>::max()) {
+            return std::nullopt;
+        }
+        ++at;
+    }
+    if (at == digitsStart) {
+        return std::nullopt;
+    }
+    text.remove_prefix(at);
+    const auto magnitude = static_cast<std::uint32_t>(value);
+    return negative ? static_cast<std::uint32_t>(0u - magnitude) : magnitude;
+}
+
+}  // namespace
+
+void ParseResponse(const char* first, const char* last, HttpResponse& response) {
+    response.headerLines.clear();
+    response.body.clear();
+    const char* lineStart = first;
+    const char* position = first;
+    while (position != last) {
+        if (!IsLineEnd(*position)) {
+            ++position;
+            continue;
+        }
+        if (position != lineStart) {
+            response.headerLines.emplace_back(lineStart, position);
+        }
+        position = SkipLineEnd(position, last);
+        if (position == last) {
+            return;
+        }
+        if (IsLineEnd(*position)) {
+            position = SkipLineEnd(position, last);
+            response.body.assign(position, last);
+            return;
+        }
+        lineStart = position;
+    }
+    response.body.assign(lineStart, last);
+}
+
+std::optional<unsigned> ReadStatusCode(const HttpResponse& response) {
+    if (response.headerLines.empty()) {
+        return std::nullopt;
+    }
+    std::string_view line = response.headerLines.front();
+    // The line is read as a C text, up to a NUL byte.
+    line = line.substr(0, line.find('\0'));
+    constexpr std::string_view kProtocol = "HTTP/";
+    if (!line.starts_with(kProtocol)) {
+        return std::nullopt;
+    }
+    line.remove_prefix(kProtocol.size());
+    if (!ScanUnsigned(line) || !line.starts_with('.')) {
+        return std::nullopt;
+    }
+    line.remove_prefix(1);
+    if (!ScanUnsigned(line)) {
+        return std::nullopt;
+    }
+    return ScanUnsigned(line);
+}

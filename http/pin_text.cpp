@@ -1,0 +1,3 @@
+#include "http/pin_text.h"
+
+std::string pinText;

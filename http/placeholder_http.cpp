@@ -1,1 +1,0 @@
-// Removed once http has real sources.

@@ -1,0 +1,47 @@
+#pragma once
+
+// Where the service lives, and with which application registration it is used.
+//
+// Built in: the real service at "https://api.twitter.com" (the authorisation page
+// "/oauth/authorize" on the same host) and the program's own consumer key and secret.
+// An optional file, normally ./txts/service.txt, overrides this at run time. One
+// key=value per line; a CR before the line end is dropped, blank lines and lines
+// starting with "#" are skipped, a line is split at its first "=", unknown keys are
+// ignored, and a missing file, key or value keeps the built-in value:
+//   service_url=https://host[:port]   scheme, host and optional port of the API host
+//   consumer_key=...                  the application's consumer key
+//   consumer_secret=...               the application's consumer secret
+//   ca_bundle=path/to/ca.pem          a PEM file of extra trusted roots, relative to the
+//                                     working directory or absolute; added to the
+//                                     system's roots
+
+#include <string>
+#include <string_view>
+
+inline constexpr const char* kDefaultServiceUrl = "https://api.twitter.com";
+inline constexpr const char* kServiceConfigPath = "./txts/service.txt";
+
+struct ServiceConfig {
+    std::string serviceUrl = kDefaultServiceUrl;  // without a trailing '/'
+    std::string consumerKey;                      // empty: the built-in registration
+    std::string consumerSecret;                   // empty: the built-in registration
+    std::string caBundle;                         // empty: the system's roots only
+};
+
+// Reads a configuration text; never fails (what it cannot use stays built-in).
+ServiceConfig ParseServiceConfig(std::string_view text);
+
+// Reads the file and makes it the process's configuration, passing a consumer
+// registration it names on to the signer. False when the file could not be read; the
+// configuration is then the built-in one.
+bool loadServiceConfig(const std::string& path = kServiceConfigPath);
+
+// Makes config the process's configuration (as loadServiceConfig does after reading).
+void setServiceConfig(const ServiceConfig& config);
+
+// A copy of the process's configuration.
+ServiceConfig serviceConfig();
+
+// The address of an endpoint on the API host: the service URL followed by path
+// (which starts with '/').
+std::string serviceUrl(std::string_view path);

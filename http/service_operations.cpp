@@ -1,0 +1,54 @@
+#include "http/service_operations.h"
+
+#include <optional>
+#include <string_view>
+
+#include "http/http_fetch.h"
+#include "http/pin_text.h"
+#include "http/service_config.h"
+#include "http/to_utf8.h"
+#include "oauth/consumer_registration.h"
+#include "oauth/oauth_credentials.h"
+#include "oauth/percent_encoding.h"
+#include "oauth/request_signing.h"
+
+namespace {
+
+// A C text ends at its first NUL.
+std::string_view UpToNul(const std::string& text) {
+    return std::string_view(text).substr(0, text.find('\0'));
+}
+
+// Signs url for POST with the consumer registration alone and fetches it.
+void PostWithConsumerRegistration(std::vector<char>& body, const std::string& url) {
+    std::string formBody;
+    const std::string target =
+        SignRequest(url, &formBody, consumerKey(), consumerSecret(), std::nullopt, std::nullopt);
+    HttpFetch(body, target, formBody);
+}
+
+}  // namespace
+
+bool SearchTweets(std::vector<char>& body, std::string keyword, std::string count) {
+    const std::string url = serviceUrl("/1.1/search/tweets.json") +
+                            "?q=" + PercentEncode(ToUtf8(keyword)) + "&count=" + count;
+    const OAuthCredentials& credentials = processCredentials();
+    const std::string target =
+        SignRequest(url, nullptr, credentials.consumerKey, credentials.consumerSecret,
+                    credentials.token, credentials.tokenSecret);
+    const bool found = HttpFetch(body, target);
+    body.push_back('\0');
+    return found;
+}
+
+void FetchRequestToken(std::vector<char>& body) {
+    PostWithConsumerRegistration(body, serviceUrl("/oauth/request_token"));
+}
+
+void FetchAccessToken(std::vector<char>& body, const std::string& requestToken) {
+    // Encoded so that a value holding "&", "=" or "%" reaches the service unchanged:
+    // the signer decodes each parameter after splitting the query.
+    PostWithConsumerRegistration(body, serviceUrl("/oauth/access_token") +
+                                           "?oauth_token=" + PercentEncode(UpToNul(requestToken)) +
+                                           "&oauth_verifier=" + PercentEncode(UpToNul(pinText)));
+}

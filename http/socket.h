@@ -1,0 +1,72 @@
+#pragma once
+
+// The platform's IPv4 TCP sockets behind a small seam: Winsock in socket_win.cpp,
+// BSD sockets in socket_posix.cpp. Every call starts the platform's socket library
+// when it needs one, so a plain main() can use the client.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "http/io_result.h"
+
+using NativeSocket = std::uintptr_t;
+inline constexpr NativeSocket kInvalidNativeSocket = ~NativeSocket{0};
+
+// Owns one socket and closes it on destruction.
+class TcpSocket {
+  public:
+    TcpSocket() = default;
+    explicit TcpSocket(NativeSocket handle) : handle_(handle) {}
+    TcpSocket(TcpSocket&& other) noexcept : handle_(other.release()) {}
+    TcpSocket& operator=(TcpSocket&& other) noexcept {
+        if (this != &other) {
+            close();
+            handle_ = other.release();
+        }
+        return *this;
+    }
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+    ~TcpSocket() { close(); }
+
+    bool valid() const { return handle_ != kInvalidNativeSocket; }
+    NativeSocket native() const { return handle_; }
+    NativeSocket release() {
+        const NativeSocket handle = handle_;
+        handle_ = kInvalidNativeSocket;
+        return handle;
+    }
+    void close();
+
+  private:
+    NativeSocket handle_ = kInvalidNativeSocket;
+};
+
+// An IPv4 address in network byte order.
+struct Ipv4Address {
+    std::uint32_t networkOrder = 0;
+};
+
+std::optional<Ipv4Address> ResolveIpv4(const std::string& host);
+
+// An IPv4 stream socket, or an invalid one.
+TcpSocket CreateTcpSocket();
+
+enum class ConnectStatus { Connected, Failed, TimedOut };
+
+// Connects within the time-out, then leaves the socket blocking with every send and
+// receive bounded by the same time-out.
+ConnectStatus ConnectWithTimeout(TcpSocket& socket, Ipv4Address address, std::uint16_t port,
+                                 std::chrono::milliseconds timeout);
+
+IoResult SendSome(TcpSocket& socket, const char* data, std::size_t size);
+IoResult ReceiveSome(TcpSocket& socket, char* buffer, std::size_t size);
+
+// Whether the last failed socket call of this thread ran into a time-out.
+bool LastSocketCallTimedOut();
+
+// The port of a TCP service in the system's service database, or 0.
+int LookupServicePort(const char* serviceName);

@@ -1,0 +1,88 @@
+#include "http/tls.h"
+
+#include <array>
+#include <mutex>
+
+#include <openssl/err.h>
+#include <openssl/x509v3.h>
+
+#include "http/socket.h"
+#include "http/trust_store.h"
+
+void InitialiseTlsOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { OPENSSL_init_ssl(0, nullptr); });
+}
+
+std::string TlsErrorText() {
+    std::array<char, 1000> text{};
+    ERR_error_string_n(ERR_get_error(), text.data(), text.size());
+    return std::string(text.data());
+}
+
+SslContextPtr MakeVerifyingContext(const std::string& caBundlePath) {
+    SslContextPtr context(SSL_CTX_new(TLS_client_method()));
+    if (!context) {
+        return nullptr;
+    }
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+    if (SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1) {
+        return nullptr;
+    }
+    // Without system roots a configured bundle may still vouch for the server.
+    const bool haveSystemRoots = AddSystemTrustRoots(context.get());
+    if (!caBundlePath.empty() &&
+        SSL_CTX_load_verify_locations(context.get(), caBundlePath.c_str(), nullptr) != 1) {
+        return nullptr;
+    }
+    if (!haveSystemRoots) {
+        ERR_clear_error();
+    }
+    return context;
+}
+
+bool ExpectPeerName(SSL* connection, const std::string& host) {
+    if (host.empty()) {
+        return false;
+    }
+    X509_VERIFY_PARAM* checks = SSL_get0_param(connection);
+    if (X509_VERIFY_PARAM_set1_ip_asc(checks, host.c_str()) == 1) {
+        return true;
+    }
+    ERR_clear_error();
+    return SSL_set_tlsext_host_name(connection, host.c_str()) == 1 &&
+           SSL_set1_host(connection, host.c_str()) == 1;
+}
+
+IoResult TlsStream::WriteSome(const char* data, std::size_t size) {
+    std::size_t written = 0;
+    const int result = SSL_write_ex(connection_, data, size, &written);
+    if (result != 1) {
+        return Failure(result);
+    }
+    return {IoStatus::Ok, written};
+}
+
+IoResult TlsStream::ReadSome(char* buffer, std::size_t size) {
+    std::size_t read = 0;
+    const int result = SSL_read_ex(connection_, buffer, size, &read);
+    if (result != 1) {
+        return Failure(result);
+    }
+    return {IoStatus::Ok, read};
+}
+
+IoResult TlsStream::Failure(int result) const {
+    switch (SSL_get_error(connection_, result)) {
+        case SSL_ERROR_ZERO_RETURN:
+            return {IoStatus::Closed, 0};
+        // The socket is blocking, so wanting more only happens when its time-out ran out.
+        case SSL_ERROR_WANT_READ:
+        case SSL_ERROR_WANT_WRITE:
+            return {IoStatus::TimedOut, 0};
+        case SSL_ERROR_SYSCALL:
+            return {LastSocketCallTimedOut() ? IoStatus::TimedOut : IoStatus::Failed, 0};
+        default:
+            return {IoStatus::Failed, 0};
+    }
+}

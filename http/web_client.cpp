@@ -1,0 +1,183 @@
+#include "http/web_client.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include "http/byte_stream.h"
+#include "http/io_timeout.h"
+#include "http/service_config.h"
+#include "http/socket.h"
+#include "http/socket_stream.h"
+#include "http/tls.h"
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Resolves the host, creates the socket and connects it, throwing the step's failure.
+TcpSocket Connect(const Url& url, const char* defaultService) {
+    const auto address = ResolveIpv4(url.host);
+    if (!address) {
+        throw WebClient::Error{"gethostbyname failed."};
+    }
+    const auto port = static_cast<std::uint16_t>(ResolvePort(url, defaultService));
+    TcpSocket socket = CreateTcpSocket();
+    if (!socket.valid()) {
+        throw WebClient::Error{"socket failed."};
+    }
+    switch (ConnectWithTimeout(socket, *address, port, IoTimeout())) {
+        case ConnectStatus::Connected:
+            return socket;
+        case ConnectStatus::TimedOut:
+            throw WebClient::Error{"connect timed out."};
+        case ConnectStatus::Failed:
+            break;
+    }
+    throw WebClient::Error{"connect failed."};
+}
+
+bool HasBytes(FormBody formBody) {
+    return formBody && !formBody->empty();
+}
+
+}  // namespace
+
+void WebClient::BuildHeaders(const Url& url, FormBody formBody) {
+    requestHeaders.push_back("Host: " + url.host);
+    requestHeaders.emplace_back("User-Agent: Generic Web Client");
+    requestHeaders.emplace_back("Accept: */*");
+    requestHeaders.emplace_back("Connection: close");
+    if (formBody) {
+        requestHeaders.push_back("Content-Length: " + std::to_string(formBody->size()));
+        requestHeaders.emplace_back("Content-Type: application/x-www-form-urlencoded");
+    }
+}
+
+std::string WebClient::BuildRequestText(const Url& url, FormBody formBody) const {
+    std::string text = formBody ? "POST " : "GET ";
+    text += url.path;
+    text += " HTTP/1.0";
+    text += kLineEnd;
+    for (const std::string& line : requestHeaders) {
+        text += line;
+        text += kLineEnd;
+    }
+    text += kLineEnd;
+    return text;
+}
+
+void WebClient::Perform(const Url& url, FormBody formBody, HttpResponse& into) {
+    into.headerLines.clear();
+    into.body.clear();
+    std::vector<char> raw;
+    if (url.UsesTls()) {
+        ExchangeTls(url, formBody, raw);
+    } else {
+        ExchangePlain(url, formBody, raw);
+    }
+    if (!raw.empty()) {
+        ParseResponse(raw.data(), raw.data() + raw.size(), into);
+    }
+}
+
+bool WebClient::ExchangePlain(const Url& url, FormBody formBody, std::vector<char>& raw) {
+    lastError.clear();
+    raw.clear();
+    try {
+        TcpSocket socket = Connect(url, "http");
+        SocketStream stream(socket);
+        BuildHeaders(url, formBody);
+        const std::string request = BuildRequestText(url, formBody);
+        SendAll(stream, request.data(), request.size());
+        if (HasBytes(formBody)) {
+            SendAll(stream, formBody->data(), formBody->size());
+        }
+        ReceiveAll(stream, raw);
+        return true;
+    } catch (const Error& error) {
+        raw.clear();
+        lastError = error.message;
+        return false;
+    }
+}
+
+bool WebClient::ExchangeTls(const Url& url, FormBody formBody, std::vector<char>& raw) {
+    lastError.clear();
+    raw.clear();
+    try {
+        TcpSocket socket = Connect(url, "https");
+        InitialiseTlsOnce();
+        // Errors left by earlier work on this thread must not be reported as ours.
+        ERR_clear_error();
+        const SslContextPtr context = MakeVerifyingContext(serviceConfig().caBundle);
+        if (!context) {
+            throw Error{TlsErrorText()};
+        }
+        const SslPtr connection(SSL_new(context.get()));
+        if (!connection) {
+            throw Error{TlsErrorText()};
+        }
+        if (SSL_set_fd(connection.get(), static_cast<int>(socket.native())) != 1) {
+            throw Error{TlsErrorText()};
+        }
+        if (!ExpectPeerName(connection.get(), url.host)) {
+            throw Error{TlsErrorText()};
+        }
+        const int handshake = SSL_connect(connection.get());
+        if (handshake != 1) {
+            const int reason = SSL_get_error(connection.get(), handshake);
+            if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE ||
+                (reason == SSL_ERROR_SYSCALL && LastSocketCallTimedOut())) {
+                throw Error{"TLS handshake timed out."};
+            }
+            throw Error{TlsErrorText()};
+        }
+        TlsStream stream(connection.get());
+        BuildHeaders(url, formBody);
+        const std::string request = BuildRequestText(url, formBody);
+        TlsSendAll(stream, request.data(), request.size());
+        if (HasBytes(formBody)) {
+            TlsSendAll(stream, formBody->data(), formBody->size());
+        }
+        ReceiveAll(stream, raw);
+        SSL_shutdown(connection.get());
+        return true;
+    } catch (const Error& error) {
+        raw.clear();
+        lastError = error.message;
+        return false;
+    }
+}
+
+void SendAll(SocketStream& socket, const char* data, std::size_t size) {
+    switch (WriteAll(socket, data, size)) {
+        case IoStatus::Ok:
+            return;
+        case IoStatus::TimedOut:
+            throw WebClient::Error{"send timed out."};
+        default:
+            throw WebClient::Error{"send request failed."};
+    }
+}
+
+void TlsSendAll(TlsStream& connection, const char* data, std::size_t size) {
+    switch (WriteAll(connection, data, size)) {
+        case IoStatus::Ok:
+            return;
+        case IoStatus::TimedOut:
+            throw WebClient::Error{"send timed out."};
+        default:
+            throw WebClient::Error{TlsErrorText()};
+    }
+}
+
+void ReceiveAll(ByteStream& stream, std::vector<char>& raw) {
+    switch (ReadReply(stream, raw)) {
+        case ReplyStatus::Complete:
+            return;
+        case ReplyStatus::TooLarge:
+            throw WebClient::Error{"reply too large."};
+        case ReplyStatus::TimedOut:
+            throw WebClient::Error{"receive timed out."};
+    }
+}

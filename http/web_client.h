@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http/http_response.h"
+#include "http/url.h"
+
+class ByteStream;
+class SocketStream;
+class TlsStream;
+
+// The bytes of a form body; its presence, not its length, makes a request a POST.
+using FormBody = std::optional<std::string_view>;
+
+// The client of one HTTP/1.0 fetch: one connection, one request, the reply read until
+// the server closes. Never reused for a second request.
+class WebClient {
+  public:
+    // A failure inside an exchange; the exchange that throws it also catches it.
+    struct Error {
+        std::string message;
+    };
+
+    std::vector<std::string> requestHeaders;
+    std::string lastError;
+    HttpResponse response;
+
+    // Appends the Host, User-Agent, Accept and Connection lines, and for a form body
+    // its Content-Length and Content-Type.
+    void BuildHeaders(const Url& url, FormBody formBody);
+    // The request line, every header line and the empty line, each ended by CR LF.
+    std::string BuildRequestText(const Url& url, FormBody formBody) const;
+
+    // Runs the exchange the URL asks for and parses whatever arrived into response.
+    void Perform(const Url& url, FormBody formBody, HttpResponse& response);
+    // Each returns false with lastError set (and raw empty) when the exchange failed.
+    bool ExchangePlain(const Url& url, FormBody formBody, std::vector<char>& raw);
+    bool ExchangeTls(const Url& url, FormBody formBody, std::vector<char>& raw);
+};
+
+// Each sends every byte or throws WebClient::Error.
+void SendAll(SocketStream& socket, const char* data, std::size_t size);
+void TlsSendAll(TlsStream& connection, const char* data, std::size_t size);
+
+// Appends the whole reply to raw; throws WebClient::Error when it stalls or grows too large.
+void ReceiveAll(ByteStream& stream, std::vector<char>& raw);
