@@ -1,0 +1,54 @@
+#include "mosaic/app_state.h"
+
+#include <utility>
+
+namespace {
+
+ShellHooks& hooks() {
+    static ShellHooks installed;
+    return installed;
+}
+
+}  // namespace
+
+AppState& appState() {
+    static AppState state;
+    return state;
+}
+
+void resetAppState() {
+    AppState& state = appState();
+    state.rootCanvases.clear();
+    state.tileWidth = 150;
+    state.tileHeight = 150;
+    state.cursorColumn = -1;
+    state.cursorRow = 0;
+    state.replaceableCount = kGridCells;
+    state.backBuffer = Surface{};
+    state.backBufferWidth = 1500;
+    state.backBufferHeight = 750;
+    state.newImageMark = Surface{};
+    state.pinnedMark = Surface{};
+    state.selectionMark = Surface{};
+    state.selection.clear();
+    state.dormantPins.clear();
+    state.workingRoot = ".";
+    state.searchEnabled = 1;
+    state.tilesPending = 0;
+}
+
+void setShellHooks(ShellHooks installed) {
+    hooks() = std::move(installed);
+}
+
+void requestRepaint() {
+    if (hooks().requestRepaint) {
+        hooks().requestRepaint();
+    }
+}
+
+void showPinnedSaveError() {
+    if (hooks().showPinnedSaveError) {
+        hooks().showPinnedSaveError();
+    }
+}

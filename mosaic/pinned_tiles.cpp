@@ -1,0 +1,335 @@
+#include "mosaic/pinned_tiles.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "mosaic/app_state.h"
+#include "mosaic/image_limits.h"
+#include "mosaic/picture_decoder.h"
+#include "mosaic/selection.h"
+#include "mosaic/tile_grid.h"
+#include "settings/file_open.h"
+#include "settings/option_store.h"
+
+namespace {
+
+constexpr int kRetireAttempts = 10;
+
+bool isReservedDeviceName(std::string_view fileName) {
+    // Windows reserves these names whatever extension follows, and ignores trailing spaces
+    // before the extension.
+    std::string_view stem = fileName.substr(0, fileName.find('.'));
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.remove_suffix(1);
+    }
+    std::string upper;
+    for (const char c : stem) {
+        upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") {
+        return true;
+    }
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+           upper[3] >= '0' && upper[3] <= '9';
+}
+
+// A name that stays inside its folder and that every platform can store. Bytes outside
+// printable ASCII are refused too: their meaning depends on the code page, and in some code
+// pages a trail byte reads as a path separator.
+bool isPortableFileName(std::string_view fileName) {
+    if (fileName.empty() || fileName.size() > kMaxCanvasNameBytes) {
+        return false;
+    }
+    constexpr std::string_view kForbidden = "\\/:*?\"<>|";
+    for (const char c : fileName) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || kForbidden.find(c) != std::string_view::npos) {
+            return false;
+        }
+    }
+    if (fileName.back() == '.' || fileName.back() == ' ') {
+        return false;  // also covers "." and ".."
+    }
+    return !isReservedDeviceName(fileName);
+}
+
+std::uint64_t fnv1a64(std::string_view text) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+std::string hashedFileName(std::string_view tileName) {
+    std::array<char, 17> hex{};
+    std::snprintf(hex.data(), hex.size(), "%016llx",
+                  static_cast<unsigned long long>(fnv1a64(tileName)));
+    return "tile_" + std::string(hex.data()) + ".jpg";
+}
+
+std::string listLine(std::string_view name, std::int32_t column, std::int32_t row) {
+    return "name=" + std::string(name) + ",x=" + std::to_string(column) +
+           ",y=" + std::to_string(row) + "\n";
+}
+
+bool fileExists(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+std::optional<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size == 0 || size > kMaxImageBytes) {
+        return std::nullopt;
+    }
+    UniqueFile file = openFile(path, "rb");
+    if (!file) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Another pin (in the grid or dormant) that keeps its image in the same file.
+bool fileSharedWithOtherPin(const Tile& unpinned, const std::string& fileName) {
+    if (const CanvasList* grid = gridTiles()) {
+        for (const Tile& tile : *grid) {
+            if (&tile != &unpinned && tile.replaceable == 0 &&
+                pinnedFileName(tile.name) == fileName) {
+                return true;
+            }
+        }
+    }
+    const auto& dormant = appState().dormantPins;
+    return std::any_of(dormant.begin(), dormant.end(),
+                       [&](const DormantPin& pin) { return pinnedFileName(pin.name) == fileName; });
+}
+
+void forgetDormantPins(const std::string& name) {
+    auto& dormant = appState().dormantPins;
+    std::erase_if(dormant, [&](const DormantPin& pin) { return pin.name == name; });
+}
+
+void pin(Tile& tile) {
+    if (!isListableTileName(tile.name)) {
+        // Its list line would read back as another name or another cell.
+        showPinnedSaveError();
+        return;
+    }
+    tile.replaceable = 0;
+    pinTileCount();
+    savePinnedFile(pinnedFolder() / pinnedFileName(tile.name), tile.imageBytes);
+    forgetDormantPins(tile.name);
+    writePinnedList(pinnedListPath());
+}
+
+void unpin(Tile& tile) {
+    tile.replaceable = 1;
+    const std::string fileName = pinnedFileName(tile.name);
+    if (!fileSharedWithOtherPin(tile, fileName)) {
+        retirePinnedFile(fileName);
+    }
+    writePinnedList(pinnedListPath());
+    unpinTileCount();
+}
+
+bool loadPinnedTile(const DormantPin& entry, CanvasList& grid) {
+    auto bytes = readImageFile(pinnedFolder() / pinnedFileName(entry.name));
+    if (!bytes) {
+        return false;
+    }
+    std::optional<Surface> picture = decodePicture(*bytes);
+    if (!picture) {
+        return false;
+    }
+    Tile tile;
+    tile.name = entry.name;
+    tile.rect = cellRect(Cell{entry.column, entry.row});
+    tile.replaceable = 0;
+    tile.byteSize = static_cast<std::int32_t>(bytes->size());
+    tile.imageBytes = std::move(*bytes);
+    if (!makeImageCanvas(tile, std::move(*picture))) {
+        return false;
+    }
+    grid.push_back(std::move(tile));
+    pinTileCount();
+    return true;
+}
+
+}  // namespace
+
+std::filesystem::path pinnedListPath() {
+    return appState().workingRoot / "txts" / "kotei_jpgs.txt";
+}
+
+std::filesystem::path pinnedFolder() {
+    return appState().workingRoot / "kotei_tiles";
+}
+
+std::filesystem::path retiredFolder() {
+    return pinnedFolder() / "olds";
+}
+
+std::string pinnedFileName(std::string_view tileName) {
+    const auto slash = tileName.rfind('/');
+    if (slash != std::string_view::npos) {
+        const std::string_view last = tileName.substr(slash + 1);
+        if (isPortableFileName(last)) {
+            return std::string(last);
+        }
+    }
+    return hashedFileName(tileName);
+}
+
+bool isListableTileName(std::string_view tileName) {
+    if (tileName.empty() || tileName.size() > kMaxValueBytes) {
+        return false;
+    }
+    if (tileName.find_first_of(std::string_view(",\r\n\0", 4)) != std::string_view::npos) {
+        return false;
+    }
+    // The reader looks for "x=" and "y=" from the start of the name's value onward.
+    return tileName.find("x=") == std::string_view::npos &&
+           tileName.find("y=") == std::string_view::npos;
+}
+
+void togglePin() {
+    const Canvas* copy = selectedTile();
+    CanvasList* grid = gridTiles();
+    if (copy == nullptr || grid == nullptr) {
+        return;
+    }
+    Tile* tile = findCanvas(*grid, copy->name);
+    if (tile == nullptr) {
+        return;
+    }
+    if (tile->replaceable == 1) {
+        pin(*tile);
+    } else {
+        unpin(*tile);
+    }
+}
+
+bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    if (fileExists(path)) {
+        return true;
+    }
+    UniqueFile file = openFile(path, "wb");
+    if (!file) {
+        showPinnedSaveError();
+        return false;
+    }
+    const bool written =
+        !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    if (!closeFile(std::move(file)) || !written) {
+        // A cut image would come back broken on the next start.
+        std::error_code error;
+        std::filesystem::remove(path, error);
+        showPinnedSaveError();
+        return false;
+    }
+    return true;
+}
+
+int drawRetireNumber(std::mt19937& engine) {
+    std::uniform_int_distribution<int> draw(0, 32767);
+    return draw(engine) * 10000 / 32768;
+}
+
+bool retirePinnedFile(std::string_view fileName) {
+    if (!isPortableFileName(fileName)) {
+        return false;
+    }
+    const int number = drawRetireNumber(appState().random);
+    const std::filesystem::path target =
+        retiredFolder() / ("_old_" + std::to_string(number) + "_" + std::string(fileName));
+    const std::filesystem::path source = pinnedFolder() / std::string(fileName);
+    for (int attempt = 0; attempt < kRetireAttempts; ++attempt) {
+        // Renaming would replace an existing file; an older retired image is kept instead.
+        if (fileExists(target) || !fileExists(source)) {
+            continue;
+        }
+        std::error_code error;
+        std::filesystem::rename(source, target, error);
+        if (!error) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool writePinnedList(const std::filesystem::path& path) {
+    std::string text;
+    const AppState& state = appState();
+    if (const CanvasList* grid = gridTiles()) {
+        for (const Tile& tile : *grid) {
+            if (tile.replaceable == 0) {
+                text += listLine(tile.name, tile.rect.left / state.tileWidth,
+                                 tile.rect.top / state.tileHeight);
+            }
+        }
+    }
+    for (const DormantPin& pin : state.dormantPins) {
+        text += listLine(pin.name, pin.column, pin.row);
+    }
+
+    // Written beside the list and renamed over it, so a failed write keeps the old list.
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    std::error_code error;
+    UniqueFile file = openFile(temporary, "w");
+    if (!file) {
+        return false;
+    }
+    const bool written =
+        text.empty() || std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    if (!closeFile(std::move(file)) || !written) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+void loadPinnedTiles(const std::filesystem::path& path) {
+    UniqueFile file = openFile(path, "r");
+    if (!file) {
+        return;
+    }
+    CanvasList* grid = gridTiles();
+    AppState& state = appState();
+    for (;;) {
+        std::string name;
+        std::int32_t column = 0;
+        std::int32_t row = 0;
+        std::array<KeyTarget, 3> table{KeyTarget{"name", nullptr, &name},
+                                       KeyTarget{"x", &column, nullptr},
+                                       KeyTarget{"y", &row, nullptr}};
+        if (!readKeyValueLine(file.get(), table)) {
+            break;
+        }
+        if (!std::all_of(table.begin(), table.end(), [](const KeyTarget& t) { return t.found; })) {
+            continue;
+        }
+        DormantPin entry{name, column, row};
+        const bool onGrid = column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
+        if (grid == nullptr || !onGrid || !loadPinnedTile(entry, *grid)) {
+            state.dormantPins.push_back(std::move(entry));
+        }
+    }
+}

@@ -1,1 +1,0 @@
-// Removed once mosaic has real sources.

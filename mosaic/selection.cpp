@@ -1,0 +1,40 @@
+#include "mosaic/selection.h"
+
+#include "mosaic/app_state.h"
+#include "mosaic/compositing.h"
+#include "mosaic/tile_grid.h"
+
+int selectTileAt(std::int32_t x, std::int32_t y) {
+    const Tile* tile = tileAt(x, y);
+    if (tile == nullptr) {
+        return 0;
+    }
+    releaseSelection();
+    Canvas copy;
+    copy.name = tile->name;
+    copy.shown = 1;
+    if (const Canvas* image = imageCanvasOf(*tile)) {
+        copy.rect = image->rect;
+        copy.surface = image->surface;
+    }
+    appState().selection.push_back(std::move(copy));
+    requestRepaint();
+    return tile->replaceable != 1 ? 1 : 0;
+}
+
+void endSelection() {
+    drawTiles();
+    requestRepaint();
+    if (!appState().selection.empty()) {
+        appState().selection.front().shown = 0;
+    }
+}
+
+const Canvas* selectedTile() {
+    const CanvasList& selection = appState().selection;
+    return selection.empty() ? nullptr : &selection.front();
+}
+
+void releaseSelection() {
+    appState().selection.clear();
+}

@@ -1,0 +1,268 @@
+#include "mosaic/tile_grid.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+CanvasList* groupTiles(std::string_view groupName) {
+    Canvas* group = findCanvas(appState().rootCanvases, groupName);
+    return group != nullptr ? &group->children : nullptr;
+}
+
+Cell nextCell(Cell cell) {
+    ++cell.column;
+    if (cell.column >= kGridColumns) {
+        cell.column = 0;
+        cell.row = cell.row + 1 < kGridRows ? cell.row + 1 : 0;
+    }
+    return cell;
+}
+
+struct ProbePoint {
+    std::int32_t x;
+    std::int32_t y;
+};
+
+ProbePoint probeOf(Cell cell) {
+    const AppState& state = appState();
+    return {cell.column * state.tileWidth + 1, cell.row * state.tileHeight + 1};
+}
+
+// A cell that no tile covers is free; otherwise the last tile covering its probe point decides.
+bool cellIsReplaceable(const CanvasList& grid, Cell cell) {
+    const ProbePoint probe = probeOf(cell);
+    bool replaceable = true;
+    for (const Tile& tile : grid) {
+        if (tileContains(tile, probe.x, probe.y)) {
+            replaceable = tile.replaceable == 1;
+        }
+    }
+    return replaceable;
+}
+
+bool hasImageOfSize(const Tile& tile, std::int32_t width, std::int32_t height) {
+    const Canvas* image = imageCanvasOf(tile);
+    return image != nullptr && image->rect.width() == width && image->rect.height() == height;
+}
+
+bool anyNameContains(const CanvasList* tiles, std::string_view url) {
+    if (tiles == nullptr) {
+        return false;
+    }
+    return std::any_of(tiles->begin(), tiles->end(), [url](const Tile& tile) {
+        return tile.name.find(url) != std::string::npos;
+    });
+}
+
+bool anyDuplicate(const CanvasList* tiles, std::int32_t byteSize, std::int32_t width,
+                  std::int32_t height) {
+    if (tiles == nullptr) {
+        return false;
+    }
+    return std::any_of(tiles->begin(), tiles->end(), [&](const Tile& tile) {
+        return tile.byteSize == byteSize && hasImageOfSize(tile, width, height);
+    });
+}
+
+}  // namespace
+
+Canvas* findCanvas(CanvasList& list, std::string_view name) {
+    for (Canvas& canvas : list) {
+        if (canvas.name == name) {
+            return &canvas;
+        }
+    }
+    return nullptr;
+}
+
+const Canvas* findCanvas(const CanvasList& list, std::string_view name) {
+    return findCanvas(const_cast<CanvasList&>(list), name);
+}
+
+void createGroupCanvases() {
+    for (std::string_view name : {kGridCanvasName, kQueueCanvasName}) {
+        Canvas group;
+        group.name = name;
+        appState().rootCanvases.push_back(std::move(group));
+    }
+}
+
+CanvasList* gridTiles() {
+    return groupTiles(kGridCanvasName);
+}
+
+CanvasList* queuedTiles() {
+    return groupTiles(kQueueCanvasName);
+}
+
+Rect cellRect(Cell cell) {
+    const AppState& state = appState();
+    return rectOfSize(cell.column * state.tileWidth, cell.row * state.tileHeight, state.tileWidth,
+                      state.tileHeight);
+}
+
+bool tileContains(const Tile& tile, std::int32_t x, std::int32_t y) {
+    return tile.rect.left <= x && x <= tile.rect.right && tile.rect.top <= y &&
+           y <= tile.rect.bottom;
+}
+
+Tile* tileAt(std::int32_t x, std::int32_t y) {
+    CanvasList* grid = gridTiles();
+    if (grid == nullptr) {
+        return nullptr;
+    }
+    for (Tile& tile : *grid) {
+        if (tileContains(tile, x, y)) {
+            return &tile;
+        }
+    }
+    return nullptr;
+}
+
+Canvas* imageCanvasOf(Tile& tile) {
+    return findCanvas(tile.children, kImageCanvasName);
+}
+
+const Canvas* imageCanvasOf(const Tile& tile) {
+    return findCanvas(tile.children, kImageCanvasName);
+}
+
+bool makeImageCanvas(Tile& tile, Surface picture) {
+    if (picture.empty()) {
+        return false;
+    }
+    Canvas image;
+    image.name = kImageCanvasName;
+    image.rect = picture.bounds();
+    image.surface = std::move(picture);
+    tile.children.push_back(std::move(image));
+    return true;
+}
+
+bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,
+                 std::vector<std::uint8_t> imageBytes) {
+    CanvasList* queue = queuedTiles();
+    if (queue == nullptr || !isAcceptableCanvasName(url)) {
+        return false;
+    }
+    Tile tile;
+    tile.name = url;
+    tile.byteSize = byteSize;
+    tile.imageBytes = std::move(imageBytes);
+    if (!makeImageCanvas(tile, std::move(picture))) {
+        return false;
+    }
+    queue->push_back(std::move(tile));
+    return true;
+}
+
+bool isKnownUrl(std::string_view url) {
+    return url.empty() || anyNameContains(gridTiles(), url) || anyNameContains(queuedTiles(), url);
+}
+
+bool isDuplicateImage(std::int32_t byteSize, std::int32_t width, std::int32_t height) {
+    return anyDuplicate(gridTiles(), byteSize, width, height) ||
+           anyDuplicate(queuedTiles(), byteSize, width, height);
+}
+
+std::optional<Cell> findReplaceableCell() {
+    const CanvasList* grid = gridTiles();
+    const AppState& state = appState();
+    const Cell first = nextCell(Cell{state.cursorColumn, state.cursorRow});
+    Cell cell = first;
+    do {
+        if (grid == nullptr || grid->empty() || cellIsReplaceable(*grid, cell)) {
+            return cell;
+        }
+        cell = nextCell(cell);
+    } while (cell != first);
+    return std::nullopt;
+}
+
+void placeQueuedTiles() {
+    CanvasList* grid = gridTiles();
+    CanvasList* queue = queuedTiles();
+    if (grid == nullptr || queue == nullptr || queue->empty()) {
+        return;
+    }
+    for (Tile& tile : *grid) {
+        tile.newMark = 0;
+    }
+    AppState& state = appState();
+    for (auto next = queue->begin(); next != queue->end();) {
+        const auto queued = next++;
+        const std::optional<Cell> cell = findReplaceableCell();
+        if (!cell) {
+            continue;
+        }
+        state.cursorColumn = cell->column;
+        state.cursorRow = cell->row;
+        queued->rect = cellRect(*cell);
+        // Only an ordinary tile gives way: a pinned tile sharing the cell (two list lines
+        // naming it, one of them unpinned since) must never be dropped.
+        const ProbePoint probe = probeOf(*cell);
+        const auto replaced = std::find_if(grid->begin(), grid->end(), [&](const Tile& tile) {
+            return tile.replaceable == 1 && tileContains(tile, probe.x, probe.y);
+        });
+        if (replaced != grid->end()) {
+            destroyTile(*replaced);
+            grid->erase(replaced);
+        }
+        queued->replaceable = 1;
+        queued->newMark = kNewMarkSet;
+        grid->splice(grid->end(), *queue, queued);
+    }
+}
+
+void destroyTile(Tile& tile) {
+    tile.surface.reset();
+    tile.imageBytes.clear();
+    tile.imageBytes.shrink_to_fit();
+    tile.children.clear();
+}
+
+void releaseQueue() {
+    if (CanvasList* queue = queuedTiles()) {
+        queue->clear();
+    }
+}
+
+void releaseGrid() {
+    if (CanvasList* grid = gridTiles()) {
+        grid->clear();
+    }
+}
+
+void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
+    AppState& state = appState();
+    const std::int32_t width = std::max(clientWidth, 0);
+    const std::int32_t height = std::max(clientHeight, 0);
+    state.backBuffer = Surface::filled(width, height);
+    state.backBufferWidth = width;
+    state.backBufferHeight = height;
+
+    const std::int32_t newTileWidth = std::max(width / kGridColumns, 1);
+    const std::int32_t newTileHeight = std::max(height / kGridRows, 1);
+    if (CanvasList* grid = gridTiles()) {
+        for (Tile& tile : *grid) {
+            const std::int32_t column = tile.rect.left / state.tileWidth;
+            const std::int32_t row = tile.rect.top / state.tileHeight;
+            tile.rect =
+                rectOfSize(column * newTileWidth, row * newTileHeight, newTileWidth, newTileHeight);
+        }
+    }
+    state.tileWidth = newTileWidth;
+    state.tileHeight = newTileHeight;
+}
+
+void pinTileCount() {
+    AppState& state = appState();
+    state.replaceableCount = std::max(state.replaceableCount - 1, 1);
+}
+
+void unpinTileCount() {
+    AppState& state = appState();
+    state.replaceableCount = std::min(state.replaceableCount + 1, kGridCells);
+}
