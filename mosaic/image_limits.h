@@ -16,8 +16,8 @@ inline constexpr std::uint64_t kMaxPicturePixels = 64ull * 1000ull * 1000ull;
 // Longest image address a tile name holds; longer links are skipped before downloading.
 inline constexpr std::size_t kMaxTileNameLength = 255;
 
-inline bool pictureSizeAcceptable(std::int64_t width, std::int64_t height) {
+inline bool pictureSizeAcceptable(std::int64_t width, std::int64_t height,
+                                  std::uint64_t maxPixels = kMaxPicturePixels) {
     return width > 0 && height > 0 &&
-           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <=
-               kMaxPicturePixels;
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= maxPixels;
 }

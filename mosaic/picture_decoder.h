@@ -8,9 +8,13 @@
 
 // Decodes encoded image bytes (JPEG; on Windows whatever the OLE picture decoder accepts)
 // into a surface at the picture's natural size. Gives no picture for bytes that cannot be
-// decoded, for an empty input and for pictures larger than kMaxPicturePixels. Safe to call
-// on any thread.
+// decoded, for an empty input, for inputs larger than kMaxImageBytes and for pictures larger
+// than kMaxPicturePixels. Safe to call on any thread.
 std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes);
+
+// decodePicture with another bound on the picture's pixel count.
+std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
+                                           std::uint64_t maxPixels);
 
 struct PictureSize {
     int width = 0;

@@ -1,0 +1,66 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <array>
+#include <memory>
+#include <type_traits>
+
+#include "mosaic/image_download.h"
+
+namespace {
+
+struct InternetHandleCloser {
+    void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<std::remove_pointer_t<HINTERNET>, InternetHandleCloser>;
+
+std::wstring ansiToWide(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int units = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(),
+                                          static_cast<int>(text.size()), nullptr, 0);
+    if (units <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), static_cast<int>(text.size()),
+                        wide.data(), units);
+    return wide;
+}
+
+}  // namespace
+
+FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
+    FetchedBody body;
+    InternetHandle internet(InternetOpenW(L"NETINET Sample Program", INTERNET_OPEN_TYPE_PRECONFIG,
+                                          nullptr, nullptr, 0));
+    if (!internet) {
+        return body;
+    }
+    const std::wstring wideUrl = ansiToWide(url);
+    if (wideUrl.empty()) {
+        return body;
+    }
+    InternetHandle request(InternetOpenUrlW(internet.get(), wideUrl.c_str(), nullptr, 0, 0, 0));
+    if (!request) {
+        return body;
+    }
+    body.opened = true;
+    std::array<std::uint8_t, 1024> chunk{};
+    for (;;) {
+        DWORD received = 0;
+        if (!InternetReadFile(request.get(), chunk.data(), static_cast<DWORD>(chunk.size()),
+                              &received) ||
+            received == 0) {
+            break;
+        }
+        if (received > byteLimit - body.bytes.size()) {
+            body.overLimit = true;
+            body.bytes.clear();
+            break;
+        }
+        body.bytes.insert(body.bytes.end(), chunk.data(), chunk.data() + received);
+    }
+    return body;
+}

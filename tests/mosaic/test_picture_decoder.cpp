@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mosaic/image_limits.h"
+#include "mosaic/picture_decoder.h"
+#include "test_picture_decoder_jpeg.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+int channelDistance(std::uint32_t a, std::uint32_t b) {
+    int worst = 0;
+    for (int shift : {0, 8, 16}) {
+        worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                         static_cast<int>((b >> shift) & 0xFF)));
+    }
+    return worst;
+}
+
+// Offset of the start-of-frame segment's height field, found independently of the decoder.
+std::size_t frameHeightOffset(const Bytes& jpeg) {
+    for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            return i + 5;
+        }
+    }
+    return 0;
+}
+
+void writeFrameSize(Bytes& jpeg, std::uint16_t width, std::uint16_t height) {
+    const std::size_t at = frameHeightOffset(jpeg);
+    ASSERT_NE(at, 0u);
+    jpeg[at] = static_cast<std::uint8_t>(height >> 8);
+    jpeg[at + 1] = static_cast<std::uint8_t>(height & 0xFF);
+    jpeg[at + 2] = static_cast<std::uint8_t>(width >> 8);
+    jpeg[at + 3] = static_cast<std::uint8_t>(width & 0xFF);
+}
+
+TEST(DecodePicture, KeepsNaturalSizeAndColours) {
+    // Four 16-pixel-wide bands: wide enough that compression leaves their centres close.
+    const std::uint32_t bands[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    const Bytes jpeg = testjpeg::encode(64, 24, [&](int x, int) { return bands[x / 16]; });
+    const auto picture = decodePicture(jpeg);
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->width, 64);
+    EXPECT_EQ(picture->height, 24);
+    ASSERT_EQ(picture->pixels.size(), 64u * 24u);
+    for (int band = 0; band < 4; ++band) {
+        const std::uint32_t centre = picture->pixels[12 * 64 + band * 16 + 8];
+        EXPECT_LE(channelDistance(centre, bands[band]), 24) << "band " << band;
+        EXPECT_EQ(centre >> 24, 0u) << "no bits above the colour";
+    }
+}
+
+TEST(DecodePicture, TopRowComesFirst) {
+    const Bytes jpeg =
+        testjpeg::encode(16, 32, [](int, int y) { return y < 16 ? 0x000000u : 0xFFFFFFu; });
+    const auto picture = decodePicture(jpeg);
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_LE(channelDistance(picture->pixels[4 * 16 + 8], 0x000000), 24);
+    EXPECT_LE(channelDistance(picture->pixels[28 * 16 + 8], 0xFFFFFF), 24);
+}
+
+TEST(DecodePicture, OddSizesGreyscaleAndProgressive) {
+    struct Case {
+        int width;
+        int height;
+        testjpeg::Options options;
+    };
+    const Case cases[] = {
+        {1, 1, {}}, {7, 5, {}}, {33, 17, {.grayscale = true}}, {40, 30, {.progressive = true}}};
+    for (const Case& c : cases) {
+        const auto picture = decodePicture(testjpeg::solid(c.width, c.height, 0x808080, c.options));
+        ASSERT_TRUE(picture.has_value()) << c.width << "x" << c.height;
+        EXPECT_EQ(picture->width, c.width);
+        EXPECT_EQ(picture->height, c.height);
+        EXPECT_LE(channelDistance(picture->pixels.back(), 0x808080), 8);
+    }
+}
+
+TEST(DecodePicture, BytesThatAreNoJpegGiveNoPicture) {
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                       'I',  'H', 'D', 'R', 0,    0,    0,    1,    0, 0, 0, 1};
+    const std::string html = "<html><body>404 Not Found</body></html>";
+    EXPECT_FALSE(decodePicture(Bytes{}).has_value());
+    EXPECT_FALSE(decodePicture(png).has_value());
+    EXPECT_FALSE(decodePicture(Bytes(html.begin(), html.end())).has_value());
+    EXPECT_FALSE(decodePicture(Bytes{0xFF, 0xD8}).has_value());
+    EXPECT_FALSE(decodePicture(Bytes(300, 0xFF)).has_value());
+}
+
+TEST(DecodePicture, TruncatedJpegGivesNoPicture) {
+    const Bytes jpeg =
+        testjpeg::encode(48, 48, [](int x, int y) { return (x * 5 + y * 3) * 0x010101u; });
+    for (const std::size_t keep : {jpeg.size() / 4, jpeg.size() / 2, jpeg.size() - 3}) {
+        const Bytes cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(keep));
+        EXPECT_FALSE(decodePicture(cut).has_value()) << "kept " << keep << " bytes";
+    }
+}
+
+TEST(DecodePicture, RefusesPicturesPastThePixelLimit) {
+    const Bytes jpeg = testjpeg::solid(100, 50, 0x336699);
+    EXPECT_TRUE(decodePictureWithin(jpeg, 5000).has_value());
+    EXPECT_FALSE(decodePictureWithin(jpeg, 4999).has_value());
+
+    // 9000 × 9000 is 81 megapixels, told by the header alone.
+    Bytes bomb = testjpeg::solid(8, 8, 0x123456);
+    writeFrameSize(bomb, 9000, 9000);
+    const auto size = readJpegSize(bomb);
+    ASSERT_TRUE(size.has_value());
+    EXPECT_EQ(size->width, 9000);
+    EXPECT_EQ(size->height, 9000);
+    EXPECT_FALSE(decodePicture(bomb).has_value());
+
+    EXPECT_TRUE(pictureSizeAcceptable(8000, 8000));
+    EXPECT_FALSE(pictureSizeAcceptable(8001, 8000));
+    EXPECT_FALSE(pictureSizeAcceptable(65535, 65535));
+    EXPECT_FALSE(pictureSizeAcceptable(0, 10));
+}
+
+TEST(ReadJpegSize, FindsTheFrameBehindOtherSegmentsOrNothing) {
+    const Bytes baseline = testjpeg::solid(123, 45, 0x000000);
+    const Bytes progressive = testjpeg::solid(9, 300, 0x000000, {.progressive = true});
+    ASSERT_TRUE(readJpegSize(baseline).has_value());
+    EXPECT_EQ(readJpegSize(baseline)->width, 123);
+    EXPECT_EQ(readJpegSize(baseline)->height, 45);
+    ASSERT_TRUE(readJpegSize(progressive).has_value());
+    EXPECT_EQ(readJpegSize(progressive)->width, 9);
+    EXPECT_EQ(readJpegSize(progressive)->height, 300);
+
+    const Bytes cutInHeader(baseline.begin(), baseline.begin() + static_cast<std::ptrdiff_t>(
+                                                                     frameHeightOffset(baseline)));
+    EXPECT_FALSE(readJpegSize(cutInHeader).has_value());
+    EXPECT_FALSE(readJpegSize(Bytes{0xFF, 0xD8, 0xFF, 0xDA, 0, 2}).has_value());
+    // A segment length running past the end.
+    EXPECT_FALSE(readJpegSize(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xFF, 0}).has_value());
+}
+
+// Deterministic mutations of a real JPEG: whatever the decoder makes of them, it must come
+// back, and a picture it gives must be whole.
+TEST(DecodePicture, SurvivesMutatedJpegs) {
+    const Bytes original = testjpeg::encode(24, 16, [](int x, int y) {
+        return static_cast<std::uint32_t>((x * 10) << 16 | (y * 15) << 8 | 0x40);
+    });
+    std::mt19937 random(20240607u);
+    int decoded = 0;
+    for (int round = 0; round < 400; ++round) {
+        Bytes mutated = original;
+        const int edits = 1 + static_cast<int>(random() % 8);
+        for (int i = 0; i < edits; ++i) {
+            mutated[random() % mutated.size()] = static_cast<std::uint8_t>(random());
+        }
+        if (round % 5 == 0) {
+            mutated.resize(random() % mutated.size());
+        }
+        if (const auto picture = decodePicture(mutated)) {
+            ++decoded;
+            ASSERT_TRUE(pictureSizeAcceptable(picture->width, picture->height));
+            ASSERT_EQ(picture->pixels.size(),
+                      static_cast<std::size_t>(picture->width) * picture->height);
+        }
+    }
+    EXPECT_LT(decoded, 400) << "some mutations must be refused";
+}
+
+}  // namespace
