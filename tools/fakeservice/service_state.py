@@ -1,0 +1,97 @@
+"""What the fake service remembers during one run: its registration, the tokens it issued,
+the nonces it saw, the armed misbehaviours and the request log."""
+
+import secrets
+import string
+import threading
+from dataclasses import dataclass
+
+from misbehaviour import MisbehaviourTable
+from oauth_check import NonceRegistry
+from request_log import RequestLog
+
+DEFAULT_CONSUMER_KEY = "tilvaneDemoConsumer22K"
+DEFAULT_CONSUMER_SECRET = "tilvaneDemoConsumerSecretPlaceholder00041"
+
+ALPHANUMERIC = string.ascii_letters + string.digits
+
+
+def random_text(length: int) -> str:
+    return "".join(secrets.choice(ALPHANUMERIC) for _ in range(length))
+
+
+@dataclass
+class RequestToken:
+    token: str
+    secret: str
+    pin: str
+    used: bool = False
+
+
+@dataclass
+class AccessToken:
+    token: str
+    secret: str
+    user_id: int
+    screen_name: str
+
+
+class ServiceState:
+    def __init__(self, *, consumer_key, consumer_secret, log: RequestLog, stopping: threading.Event):
+        self.consumer_key = consumer_key
+        self.consumer_secret = consumer_secret
+        self.log = log
+        self.stopping = stopping
+        self.nonces = NonceRegistry()
+        self.misbehaviours = MisbehaviourTable()
+        self.image_base = ""
+        self.secure_base = ""
+        self._lock = threading.Lock()
+        self._request_tokens: dict[str, RequestToken] = {}
+        self._access_tokens: dict[str, AccessToken] = {}
+        self._next_user_id = 4000001
+
+    def issue_request_token(self) -> RequestToken:
+        with self._lock:
+            issued = RequestToken(
+                token=random_text(27),
+                secret=random_text(32),
+                pin=str(1000000 + secrets.randbelow(9000000)),
+            )
+            self._request_tokens[issued.token] = issued
+            return issued
+
+    def request_token(self, token: str | None) -> RequestToken | None:
+        with self._lock:
+            return self._request_tokens.get(token or "")
+
+    def redeem_request_token(self, token: str, verifier: str) -> tuple[AccessToken | None, str]:
+        """Exchanges a request token and its PIN, once, for a new access token."""
+        with self._lock:
+            pending = self._request_tokens.get(token)
+            if pending is None:
+                return None, "unknown request token"
+            if pending.used:
+                return None, "request token already exchanged"
+            if verifier != pending.pin:
+                return None, "wrong oauth_verifier"
+            pending.used = True
+        return self.issue_access_token(), "ok"
+
+    def issue_access_token(self, token: str | None = None, secret: str | None = None) -> AccessToken:
+        with self._lock:
+            user_id = self._next_user_id
+            self._next_user_id += 1
+            issued = AccessToken(
+                token=token or f"{user_id}-{random_text(40)}",
+                secret=secret or random_text(45),
+                user_id=user_id,
+                screen_name=f"tilvane_user_{user_id}",
+            )
+            self._access_tokens[issued.token] = issued
+            return issued
+
+    def access_token_secret(self, token: str | None) -> str | None:
+        with self._lock:
+            found = self._access_tokens.get(token or "")
+            return found.secret if found else None
