@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "http/byte_stream.h"
+#include "http/http_fetch.h"
+#include "http/io_timeout.h"
+#include "http/web_client.h"
+#include "local_server.h"
+
+namespace {
+
+std::string Text(const std::vector<char>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class PlainTransport : public testing::Test {
+  protected:
+    void TearDown() override { SetIoTimeout(kDefaultIoTimeout); }
+};
+
+TEST_F(PlainTransport, GetSendsTheExactRequestAndReturnsTheBody) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send(HttpReply("200 OK", "hello\r\n\r\nworld"));
+    });
+    std::vector<char> body{'o', 'l', 'd'};
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/a/b?c=d:e&f=%20")));
+    EXPECT_EQ(Text(body), "hello\r\n\r\nworld");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0],
+              "GET /a/b?c=d:e&f=%20 HTTP/1.0\r\nHost: 127.0.0.1\r\nUser-Agent: Generic Web "
+              "Client\r\nAccept: */*\r\nConnection: close\r\n\r\n");
+}
+
+TEST_F(PlainTransport, PostSendsTheBodyRightAfterTheHead) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send(HttpReply("200 OK", "oauth_token=t"));
+    });
+    std::vector<char> body;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/oauth/request_token"), "a=1&b=%26"));
+    EXPECT_EQ(Text(body), "oauth_token=t");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_TRUE(server.Requests()[0].starts_with("POST /oauth/request_token HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.Requests()[0].ends_with(
+        "Content-Length: 9\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\na=1&b=%26"));
+}
+
+TEST_F(PlainTransport, AnEmptyFormBodyStillPostsWithLengthZeroAndNothingBehind) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send(HttpReply("200 OK", ""));
+    });
+    std::vector<char> body;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/t"), ""));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_TRUE(server.Requests()[0].starts_with("POST /t HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.Requests()[0].ends_with(
+        "Content-Length: 0\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n"));
+}
+
+TEST_F(PlainTransport, AReplyInManyPiecesIsReassembled) {
+    std::string payload;
+    for (int i = 0; i < 3000; ++i) {
+        payload += std::to_string(i) + ",";
+    }
+    LocalServer server([&payload](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.SendInPieces(HttpReply("200 OK", payload), 7);
+    });
+    std::vector<char> body;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/")));
+    EXPECT_EQ(Text(body), payload);
+}
+
+TEST_F(PlainTransport, AResetAfterACompleteReplyKeepsWhatArrived) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send(HttpReply("200 OK", "complete"));
+        connection.Reset();
+    });
+    std::vector<char> body;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/")));
+    EXPECT_EQ(Text(body), "complete");
+}
+
+TEST_F(PlainTransport, ACloseWithoutAByteFails) {
+    LocalServer server([](ServerConnection& connection) { connection.ReadRequest(); });
+    std::vector<char> body{'x'};
+    EXPECT_FALSE(HttpFetch(body, server.Url("http", "/")));
+    EXPECT_TRUE(body.empty());
+    EXPECT_EQ(server.HandledConnections(), 1);
+}
+
+TEST_F(PlainTransport, AnErrorStatusFailsButHandsTheBodyOver) {
+    for (const char* status : {"404 Not Found", "201 Created", "301 Moved", "500 Oops"}) {
+        SCOPED_TRACE(status);
+        LocalServer server([status](ServerConnection& connection) {
+            connection.ReadRequest();
+            connection.Send(HttpReply(status, std::string("error page ") + status));
+        });
+        std::vector<char> body;
+        EXPECT_FALSE(HttpFetch(body, server.Url("http", "/missing")));
+        EXPECT_EQ(Text(body), std::string("error page ") + status);
+    }
+}
+
+TEST_F(PlainTransport, ConnectionFailuresNameTheirStep) {
+    const Url unresolvable = ParseUrl("http://no-such-host.invalid/x");
+    WebClient client;
+    std::vector<char> raw{'x'};
+    EXPECT_FALSE(client.ExchangePlain(unresolvable, std::nullopt, raw));
+    EXPECT_EQ(client.lastError, "gethostbyname failed.");
+    EXPECT_TRUE(raw.empty());
+
+    const Url refused = ParseUrl("http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/");
+    WebClient second;
+    EXPECT_FALSE(second.ExchangePlain(refused, std::nullopt, raw));
+    EXPECT_EQ(second.lastError, "connect failed.");
+
+    std::vector<char> body{'x'};
+    EXPECT_FALSE(HttpFetch(body, "http://no-such-host.invalid/x"));
+    EXPECT_TRUE(body.empty());
+}
+
+TEST_F(PlainTransport, AStalledServerIsEndedByTheTimeOut) {
+    SetIoTimeout(std::chrono::milliseconds(500));
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send("HTTP/1.0 200 OK\r\n");
+        connection.StallUntilStopped();
+    });
+    WebClient client;
+    std::vector<char> raw;
+    EXPECT_FALSE(client.ExchangePlain(ParseUrl(server.Url("http", "/")), std::nullopt, raw));
+    EXPECT_EQ(client.lastError, "receive timed out.");
+    EXPECT_TRUE(raw.empty());
+}
+
+TEST_F(PlainTransport, AnOversizedReplyFails) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        const std::string head = "HTTP/1.0 200 OK\r\n\r\n";
+        connection.Send(head);
+        connection.Send(std::string(kMaxReplyBytes - head.size() + 1, 'x'));
+    });
+    WebClient client;
+    std::vector<char> raw;
+    EXPECT_FALSE(client.ExchangePlain(ParseUrl(server.Url("http", "/")), std::nullopt, raw));
+    EXPECT_EQ(client.lastError, "reply too large.");
+    EXPECT_TRUE(raw.empty());
+}
+
+TEST_F(PlainTransport, AReplyOfExactlyTheLimitIsAccepted) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        const std::string head = "HTTP/1.0 200 OK\r\n\r\n";
+        connection.Send(head);
+        connection.Send(std::string(kMaxReplyBytes - head.size(), 'x'));
+    });
+    std::vector<char> body;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/")));
+    EXPECT_EQ(body.size(), kMaxReplyBytes - 19);
+}
+
+}  // namespace
