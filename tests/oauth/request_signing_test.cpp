@@ -202,15 +202,6 @@ TEST_F(RequestSigning, OverlongEntriesAreCutAtTheEntryLimit) {
     EXPECT_THAT(list, ::testing::Contains("oauth_token=" + std::string(1023 - 12, 't')));
 }
 
-TEST_F(RequestSigning, ProtocolParametersAreAppendedInTheirOwnOrderBeforeSorting) {
-    ParameterList list{"https://h.test/p", "z=1"};
-    AddProtocolParameters(list, "key", "tok");
-    EXPECT_THAT(
-        list, ElementsAre("https://h.test/p", "z=1", "oauth_nonce=NonceFixed0123456",
-                          "oauth_timestamp=1700000000", "oauth_token=tok", "oauth_consumer_key=key",
-                          "oauth_signature_method=HMAC-SHA1", "oauth_version=1.0"));
-}
-
 TEST_F(RequestSigning, SignAndSerializeReturnsTheBaseUrlForAPost) {
     ParameterList list{"https://h.test/p", "a=1"};
     std::string body = "stale";
