@@ -1,0 +1,175 @@
+// Process entry of tilvane: start-up, the message loop and shutdown.
+// Winsock first: it must come before windows.h.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <clocale>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/main_window.h"
+#include "app/mark_bitmaps.h"
+#include "app/search_worker_thread.h"
+#include "app/shell_seams.h"
+#include "app/shell_state.h"
+#include "app/window_geometry.h"
+#include "http/service_config.h"
+#include "mosaic/app_state.h"
+#include "mosaic/selection.h"
+#include "mosaic/tile_grid.h"
+#include "settings/data_directories.h"
+#include "settings/option_store.h"
+
+namespace {
+
+constexpr const char* kOptionFilePath = "./txts/tva_option.txt";
+
+bool anotherCopyRuns() {
+    return FindWindowW(kMainWindowClass, kMainWindowTitle) != nullptr;
+}
+
+void refuseSecondCopy() {
+    MessageBoxW(nullptr, L"すでに起動しております。", L"多重起動禁止", MB_OK);
+}
+
+void seedRandomGenerators() {
+    const auto now = static_cast<unsigned>(std::time(nullptr));
+    std::srand(now);
+    appState().random.seed(now);
+}
+
+// "jpn" is the runtime's name for the Japanese locale; runtimes that lack the short name
+// still know the code page.
+void useJapaneseCharacterClasses() {
+    for (const char* name : {"jpn", "Japanese_Japan.932", ".932"}) {
+        if (std::setlocale(LC_CTYPE, name) != nullptr) {
+            return;
+        }
+    }
+}
+
+void installShellHooks() {
+    ShellHooks hooks;
+    hooks.requestRepaint = [] {
+        HWND window = shellState().mainWindow;
+        if (window != nullptr) {
+            InvalidateRect(window, nullptr, FALSE);
+        }
+    };
+    hooks.showPinnedSaveError = [] {
+        MessageBoxW(shellState().mainWindow, L"エラー", L"固定ファイル保存失敗", MB_OK);
+    };
+    setShellHooks(std::move(hooks));
+}
+
+void loadPersistentState() {
+    // A missing folder would otherwise lose every setting at exit.
+    ensureDataDirectories();
+    OptionDefaults defaults;
+    defaults.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    defaults.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    loadOptions(kOptionFilePath, defaults);
+    createGroupCanvases();
+    loadPinnedTilesAtStartup();
+}
+
+HWND createMainWindowFromOptions(HINSTANCE instance) {
+    AppState& state = appState();
+    const std::int32_t windowKotei = optionOr("window_kotei", 1);
+    const std::int32_t width = optionOr("window_wid", state.backBufferWidth);
+    const std::int32_t height = optionOr("window_hei", state.backBufferHeight);
+    const std::int32_t x = optionOr("window_x", 0);
+    const std::int32_t y = optionOr("window_y", 0);
+    state.backBufferWidth = width;
+    state.backBufferHeight = height;
+    HWND window = createMainWindow(instance, mainWindowStyle(windowKotei), x, y, width, height);
+    if (window != nullptr) {
+        applyStartupStacking(window, optionOr("window_zzahyo", 1));
+    }
+    return window;
+}
+
+void createDrawingSurfaces(HINSTANCE instance) {
+    AppState& state = appState();
+    loadMarkSurfaces(instance);
+    state.backBuffer = Surface::filled(state.backBufferWidth, state.backBufferHeight);
+}
+
+void releaseDrawingSurfaces() {
+    AppState& state = appState();
+    state.newImageMark = Surface{};
+    state.pinnedMark = Surface{};
+    state.selectionMark = Surface{};
+    state.backBuffer = Surface{};
+    shellState().clientFrame = Surface{};
+}
+
+void startSocketLibrary() {
+    WSADATA data{};
+    if (WSAStartup(MAKEWORD(1, 1), &data) == 0) {
+        std::atexit([] { WSACleanup(); });
+    }
+}
+
+int runMessageLoop() {
+    MSG message{};
+    BOOL result = 0;
+    while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
+        if (result == -1) {
+            return 0;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+void shutDown() {
+    // The exit command has already waited for the last worker; this only closes its handle.
+    waitForSearchWorker();
+    releaseDrawingSurfaces();
+    saveOptions();
+    clearOptions();
+    releaseSelection();
+    releaseQueue();
+    releaseGrid();
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    if (anotherCopyRuns()) {
+        refuseSecondCopy();
+        return 0;
+    }
+    seedRandomGenerators();
+    useJapaneseCharacterClasses();
+    ShellState& shell = shellState();
+    shell.instance = instance;
+    INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_TAB_CLASSES};
+    InitCommonControlsEx(&commonControls);
+    registerMainWindowClass(instance);
+    installShellHooks();
+    loadPersistentState();
+
+    HWND window = createMainWindowFromOptions(instance);
+    if (window == nullptr) {
+        return 1;
+    }
+    shell.mainWindow = window;
+    createDrawingSurfaces(instance);
+    startSocketLibrary();
+    loadServiceConfig();
+    ensureCredentials(instance);
+    SetTimer(window, kSearchTimerId, kSearchTimerPeriodMs, nullptr);
+    ShowWindow(window, showCommand);
+
+    const int exitCode = runMessageLoop();
+    shell.mainWindow = nullptr;
+    shutDown();
+    return exitCode;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <windows.h>
+
+// Registers the class "TWITTER_ORVELAN" with the main window procedure.
+bool registerMainWindowClass(HINSTANCE instance);
+
+// The main window, not yet shown, at (x, y) with outer size width × height.
+HWND createMainWindow(HINSTANCE instance, DWORD style, int x, int y, int width, int height);
+
+// The exit command and the system's close request: waits for a running search worker, takes
+// the application mutex and destroys the window.
+void exitProgram(HWND window);
+
+LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

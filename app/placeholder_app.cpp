@@ -1,2 +1,0 @@
-// Removed once the app has real sources.
-int main() { return 0; }

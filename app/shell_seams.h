@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+// Start-up and command hooks into subsystems that plug into the shell one function each.
+
+// Puts the tiles listed in ./txts/kotei_jpgs.txt into the grid.
+void loadPinnedTilesAtStartup();
+
+// Reads ./txts/key.txt, running the PIN authorisation first when it holds no token, and
+// publishes the process-lifetime credentials.
+void ensureCredentials(HINSTANCE instance);
+
+// Menu commands other than the exit command; false leaves the command to default processing.
+bool handleMenuCommand(HWND window, WORD command);
+
+// Left double-click at a client point: the enlarged view of the tile there.
+void openEnlargedViewAt(HWND window, int x, int y);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+#include "app/win_handles.h"
+#include "mosaic/surface.h"
+
+// The Win32 side of the process-wide state; the portable side is appState().
+struct ShellState {
+    HINSTANCE instance = nullptr;
+    HWND mainWindow = nullptr;
+    // Menu 105 as loaded, and its first popup, which right-click shows.
+    UniqueMenu contextMenuResource;
+    HMENU contextMenu = nullptr;
+    // The search worker started last, until a tick or the exit command finds it ended.
+    UniqueHandle workerThread;
+    // The finished client-sized frame handed to the window; kept between paints.
+    Surface clientFrame;
+    // The client rectangle the previous paint saw; all zero before the first paint, so the
+    // first paint always rescales the grid.
+    RECT lastClientRect{};
+    // kDragPressed between a caption press and the move message after it.
+    int dragState = 0;
+    SIZE dragSize{};
+};
+
+ShellState& shellState();
+
+inline constexpr int kDragPressed = 2;
+inline constexpr int kDragNone = -999;
+
+inline constexpr const wchar_t* kMainWindowClass = L"TWITTER_ORVELAN";
+inline constexpr const wchar_t* kMainWindowTitle = L"tilvane";
+inline constexpr UINT_PTR kSearchTimerId = 1;
+inline constexpr UINT kSearchTimerPeriodMs = 10000;

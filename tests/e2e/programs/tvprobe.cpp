@@ -1,0 +1,634 @@
+// tvprobe: looks at and drives the windows of other programs for the end-to-end tests.
+// Every subcommand prints one JSON line on stdout; the exit code is 0 on success,
+// 1 when the thing asked for was not found and 2 on a usage error.
+//
+//   list     [--class C] [--title T]             top-level windows, in z-order (top first)
+//   wait     [--class C] [--title T] [--timeout-ms N] [--gone]
+//   info     <window>                            rectangles, styles, visibility
+//   post     <window> --msg M [--wparam N] [--lparam N]
+//   send     <window> --msg M [--wparam N] [--lparam N]
+//   zorder   <window> --other <hwnd>             is the window above the other one
+//   children <window>                            child windows with class, text, id
+//   capture  <window> --out FILE [--method dc|print]  client area as a binary PPM
+//   clipboard                                    CF_TEXT bytes on the clipboard
+//   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
+//   raise    <window>                            SetWindowPos(HWND_TOP)
+//   activate <window>                            SetForegroundWindow
+//   hold-window [--title T] [--x N --y N --w N --h N] [--topmost]
+//                                                shows a plain window until it is closed
+//   menu-items                                   items of the open popup menu, if any
+//
+// <window> is --hwnd N, or --class C and/or --title T (the first match in z-order).
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string toUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::string jsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                    out += escaped;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonString(const std::wstring& text) {
+    return jsonString(toUtf8(text));
+}
+
+std::string jsonBool(bool value) {
+    return value ? "true" : "false";
+}
+
+std::string handleNumber(HWND window) {
+    return std::to_string(reinterpret_cast<uintptr_t>(window));
+}
+
+std::string rectJson(const RECT& r) {
+    return "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+           std::to_string(r.right) + "," + std::to_string(r.bottom) + "]";
+}
+
+int emit(const std::string& json, int code = 0) {
+    std::string line = json + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    return code;
+}
+
+int usage(const std::string& message) {
+    return emit("{\"error\":" + jsonString(message) + "}", 2);
+}
+
+struct Arguments {
+    std::wstring command;
+    std::map<std::wstring, std::wstring> values;
+    bool has(const wchar_t* name) const { return values.count(name) != 0; }
+    std::wstring text(const wchar_t* name, const std::wstring& fallback = {}) const {
+        auto found = values.find(name);
+        return found == values.end() ? fallback : found->second;
+    }
+    long long number(const wchar_t* name, long long fallback = 0) const {
+        auto found = values.find(name);
+        return found == values.end() ? fallback : std::wcstoll(found->second.c_str(), nullptr, 0);
+    }
+};
+
+Arguments parseArguments() {
+    Arguments args;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr) {
+        return args;
+    }
+    if (count > 1) {
+        args.command = argv[1];
+    }
+    for (int i = 2; i < count; ++i) {
+        std::wstring name = argv[i];
+        if (name.rfind(L"--", 0) != 0) {
+            continue;
+        }
+        name = name.substr(2);
+        bool hasValue = i + 1 < count && std::wstring(argv[i + 1]).rfind(L"--", 0) != 0;
+        args.values[name] = hasValue ? argv[++i] : L"";
+    }
+    LocalFree(argv);
+    return args;
+}
+
+std::wstring className(HWND window) {
+    wchar_t buffer[256] = {};
+    GetClassNameW(window, buffer, 256);
+    return buffer;
+}
+
+std::wstring windowText(HWND window) {
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+// Top-level windows in z-order, top first.
+std::vector<HWND> topLevelWindows() {
+    std::vector<HWND> windows;
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        windows.push_back(w);
+    }
+    return windows;
+}
+
+std::vector<HWND> matchingWindows(const Arguments& args) {
+    std::vector<HWND> found;
+    for (HWND w : topLevelWindows()) {
+        if (args.has(L"class") && className(w) != args.text(L"class")) {
+            continue;
+        }
+        if (args.has(L"title") && windowText(w) != args.text(L"title")) {
+            continue;
+        }
+        found.push_back(w);
+    }
+    return found;
+}
+
+std::optional<HWND> targetWindow(const Arguments& args) {
+    if (args.has(L"hwnd")) {
+        HWND w = reinterpret_cast<HWND>(static_cast<uintptr_t>(args.number(L"hwnd")));
+        if (!IsWindow(w)) {
+            return std::nullopt;
+        }
+        return w;
+    }
+    if (!args.has(L"class") && !args.has(L"title")) {
+        return std::nullopt;
+    }
+    auto found = matchingWindows(args);
+    if (found.empty()) {
+        return std::nullopt;
+    }
+    return found.front();
+}
+
+std::string windowSummary(HWND w) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    return "{\"hwnd\":" + handleNumber(w) + ",\"class\":" + jsonString(className(w)) +
+           ",\"title\":" + jsonString(windowText(w)) +
+           ",\"visible\":" + jsonBool(IsWindowVisible(w) != 0) + ",\"pid\":" + std::to_string(pid) +
+           "}";
+}
+
+UINT messageNumber(const std::wstring& name) {
+    static const std::map<std::wstring, UINT> known = {
+        {L"WM_COMMAND", WM_COMMAND},
+        {L"WM_CLOSE", WM_CLOSE},
+        {L"WM_TIMER", WM_TIMER},
+        {L"WM_PAINT", WM_PAINT},
+        {L"WM_LBUTTONDOWN", WM_LBUTTONDOWN},
+        {L"WM_LBUTTONUP", WM_LBUTTONUP},
+        {L"WM_LBUTTONDBLCLK", WM_LBUTTONDBLCLK},
+        {L"WM_RBUTTONDOWN", WM_RBUTTONDOWN},
+        {L"WM_RBUTTONUP", WM_RBUTTONUP},
+        {L"WM_KEYDOWN", WM_KEYDOWN},
+        {L"WM_KEYUP", WM_KEYUP},
+        {L"WM_SYSCOMMAND", WM_SYSCOMMAND},
+        {L"WM_CANCELMODE", WM_CANCELMODE},
+        {L"WM_NULL", WM_NULL},
+    };
+    auto found = known.find(name);
+    if (found != known.end()) {
+        return found->second;
+    }
+    return static_cast<UINT>(std::wcstoul(name.c_str(), nullptr, 0));
+}
+
+int commandList(const Arguments& args) {
+    std::string json = "{\"windows\":[";
+    bool first = true;
+    for (HWND w : matchingWindows(args)) {
+        if (!first) {
+            json += ",";
+        }
+        json += windowSummary(w);
+        first = false;
+    }
+    return emit(json + "]}");
+}
+
+int commandWait(const Arguments& args) {
+    DWORD timeout = static_cast<DWORD>(args.number(L"timeout-ms", 20000));
+    bool untilGone = args.has(L"gone");
+    bool needVisible = args.has(L"visible");
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<HWND> found;
+        for (HWND w : matchingWindows(args)) {
+            if (!needVisible || IsWindowVisible(w)) {
+                found.push_back(w);
+            }
+        }
+        if (untilGone && found.empty()) {
+            return emit("{\"found\":false}");
+        }
+        if (!untilGone && !found.empty()) {
+            return emit("{\"found\":true,\"window\":" + windowSummary(found.front()) + "}");
+        }
+        if (GetTickCount() - start >= timeout) {
+            return emit("{\"found\":" + jsonBool(!found.empty()) + ",\"timeout\":true}", 1);
+        }
+        Sleep(100);
+    }
+}
+
+int commandInfo(HWND w) {
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(w, &outer);
+    GetClientRect(w, &client);
+    POINT origin{0, 0};
+    ClientToScreen(w, &origin);
+    LONG style = GetWindowLongW(w, GWL_STYLE);
+    LONG exStyle = GetWindowLongW(w, GWL_EXSTYLE);
+    RECT clientOnScreen{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    return emit("{\"hwnd\":" + handleNumber(w) + ",\"class\":" + jsonString(className(w)) +
+                ",\"title\":" + jsonString(windowText(w)) + ",\"window\":" + rectJson(outer) +
+                ",\"client\":" + rectJson(clientOnScreen) + ",\"clientSize\":[" +
+                std::to_string(client.right) + "," + std::to_string(client.bottom) +
+                "],\"style\":" + std::to_string(static_cast<unsigned long>(style)) +
+                ",\"exStyle\":" + std::to_string(static_cast<unsigned long>(exStyle)) +
+                ",\"popup\":" + jsonBool((style & WS_POPUP) != 0) +
+                ",\"thickFrame\":" + jsonBool((style & WS_THICKFRAME) != 0) +
+                ",\"caption\":" + jsonBool((style & WS_CAPTION) == WS_CAPTION) +
+                ",\"topmost\":" + jsonBool((exStyle & WS_EX_TOPMOST) != 0) +
+                ",\"visible\":" + jsonBool(IsWindowVisible(w) != 0) +
+                ",\"foreground\":" + jsonBool(GetForegroundWindow() == w) + "}");
+}
+
+int commandMessage(HWND w, const Arguments& args, bool send) {
+    if (!args.has(L"msg")) {
+        return usage("post and send need --msg");
+    }
+    UINT message = messageNumber(args.text(L"msg"));
+    auto wParam = static_cast<WPARAM>(args.number(L"wparam"));
+    auto lParam = static_cast<LPARAM>(args.number(L"lparam"));
+    if (!send) {
+        BOOL ok = PostMessageW(w, message, wParam, lParam);
+        return emit("{\"posted\":" + jsonBool(ok != 0) + "}", ok ? 0 : 1);
+    }
+    DWORD_PTR result = 0;
+    DWORD timeout = static_cast<DWORD>(args.number(L"timeout-ms", 5000));
+    LRESULT ok =
+        SendMessageTimeoutW(w, message, wParam, lParam, SMTO_ABORTIFHUNG, timeout, &result);
+    return emit("{\"sent\":" + jsonBool(ok != 0) + ",\"result\":" + std::to_string(result) + "}",
+                ok ? 0 : 1);
+}
+
+int commandZorder(HWND w, const Arguments& args) {
+    HWND other = reinterpret_cast<HWND>(static_cast<uintptr_t>(args.number(L"other")));
+    if (!IsWindow(other)) {
+        return usage("zorder needs --other with a window handle");
+    }
+    auto windows = topLevelWindows();
+    int windowIndex = -1;
+    int otherIndex = -1;
+    for (size_t i = 0; i < windows.size(); ++i) {
+        if (windows[i] == w) {
+            windowIndex = static_cast<int>(i);
+        }
+        if (windows[i] == other) {
+            otherIndex = static_cast<int>(i);
+        }
+    }
+    return emit("{\"above\":" + jsonBool(windowIndex >= 0 && windowIndex < otherIndex) +
+                ",\"index\":" + std::to_string(windowIndex) +
+                ",\"otherIndex\":" + std::to_string(otherIndex) + "}");
+}
+
+BOOL CALLBACK collectChild(HWND child, LPARAM param) {
+    auto* out = reinterpret_cast<std::vector<HWND>*>(param);
+    out->push_back(child);
+    return TRUE;
+}
+
+int commandChildren(HWND w) {
+    std::vector<HWND> children;
+    EnumChildWindows(w, collectChild, reinterpret_cast<LPARAM>(&children));
+    std::string json = "{\"title\":" + jsonString(windowText(w)) +
+                       ",\"class\":" + jsonString(className(w)) + ",\"children\":[";
+    bool first = true;
+    for (HWND child : children) {
+        if (!first) {
+            json += ",";
+        }
+        json += "{\"hwnd\":" + handleNumber(child) + ",\"class\":" + jsonString(className(child)) +
+                ",\"text\":" + jsonString(windowText(child)) +
+                ",\"id\":" + std::to_string(GetDlgCtrlID(child)) +
+                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) + "}";
+        first = false;
+    }
+    return emit(json + "]}");
+}
+
+struct DeviceContext {
+    HWND window;
+    HDC dc;
+    ~DeviceContext() { ReleaseDC(window, dc); }
+};
+
+struct MemoryContext {
+    HDC dc;
+    ~MemoryContext() { DeleteDC(dc); }
+};
+
+struct GdiObject {
+    HGDIOBJ object;
+    ~GdiObject() { DeleteObject(object); }
+};
+
+int commandCapture(HWND w, const Arguments& args) {
+    if (!args.has(L"out")) {
+        return usage("capture needs --out");
+    }
+    RECT client{};
+    GetClientRect(w, &client);
+    int width = client.right;
+    int height = client.bottom;
+    if (width <= 0 || height <= 0) {
+        return emit("{\"error\":\"empty client area\"}", 1);
+    }
+    DeviceContext source{w, GetDC(w)};
+    MemoryContext memory{CreateCompatibleDC(source.dc)};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject bitmap{CreateDIBSection(source.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)};
+    if (bitmap.object == nullptr || bits == nullptr) {
+        return emit("{\"error\":\"no bitmap\"}", 1);
+    }
+    HGDIOBJ previous = SelectObject(memory.dc, bitmap.object);
+    bool copied = false;
+    if (args.text(L"method", L"dc") == L"print") {
+        copied = PrintWindow(w, memory.dc, PW_CLIENTONLY) != 0;
+    } else {
+        copied = BitBlt(memory.dc, 0, 0, width, height, source.dc, 0, 0, SRCCOPY) != 0;
+    }
+    GdiFlush();
+    SelectObject(memory.dc, previous);
+    if (!copied) {
+        return emit("{\"error\":\"copy failed\"}", 1);
+    }
+    FILE* file = _wfopen(args.text(L"out").c_str(), L"wb");
+    if (file == nullptr) {
+        return emit("{\"error\":\"cannot write the output file\"}", 1);
+    }
+    std::fprintf(file, "P6\n%d %d\n255\n", width, height);
+    const auto* pixels = static_cast<const unsigned char*>(bits);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* line = pixels + static_cast<size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x) {
+            row[x * 3 + 0] = line[x * 4 + 2];
+            row[x * 3 + 1] = line[x * 4 + 1];
+            row[x * 3 + 2] = line[x * 4 + 0];
+        }
+        std::fwrite(row.data(), 1, row.size(), file);
+    }
+    std::fclose(file);
+    return emit("{\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height) +
+                "}");
+}
+
+std::string hexBytes(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::wstring fromAnsi(const std::string& bytes) {
+    if (bytes.empty()) {
+        return {};
+    }
+    int size =
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), size);
+    return out;
+}
+
+bool openClipboard() {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
+int commandClipboard() {
+    if (!openClipboard()) {
+        return emit("{\"error\":\"clipboard busy\"}", 1);
+    }
+    HANDLE data = GetClipboardData(CF_TEXT);
+    std::string bytes;
+    bool present = data != nullptr;
+    if (present) {
+        const char* text = static_cast<const char*>(GlobalLock(data));
+        if (text != nullptr) {
+            SIZE_T limit = GlobalSize(data);
+            SIZE_T length = 0;
+            while (length < limit && text[length] != '\0') {
+                ++length;
+            }
+            bytes.assign(text, length);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return emit("{\"present\":" + jsonBool(present) + ",\"hex\":\"" + hexBytes(bytes) +
+                "\",\"text\":" + jsonString(fromAnsi(bytes)) + "}");
+}
+
+int commandSetClipboard(const Arguments& args) {
+    std::wstring hex = args.text(L"hex");
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::wcstoul(hex.substr(i, 2).c_str(), nullptr, 16));
+    }
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size() + 1);
+    if (memory == nullptr) {
+        return emit("{\"error\":\"no memory\"}", 1);
+    }
+    auto* target = static_cast<char*>(GlobalLock(memory));
+    std::copy(bytes.begin(), bytes.end(), target);
+    GlobalUnlock(memory);
+    if (!openClipboard()) {
+        GlobalFree(memory);
+        return emit("{\"error\":\"clipboard busy\"}", 1);
+    }
+    EmptyClipboard();
+    bool ok = SetClipboardData(CF_TEXT, memory) != nullptr;
+    CloseClipboard();
+    if (!ok) {
+        GlobalFree(memory);
+    }
+    return emit("{\"set\":" + jsonBool(ok) + "}", ok ? 0 : 1);
+}
+
+LRESULT CALLBACK holdWindowProcedure(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(w, message, wParam, lParam);
+}
+
+int commandHoldWindow(const Arguments& args) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = holdWindowProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    windowClass.lpszClassName = L"TVPROBE_HOLD";
+    RegisterClassW(&windowClass);
+    HWND w = CreateWindowExW(
+        args.has(L"topmost") ? WS_EX_TOPMOST : 0, L"TVPROBE_HOLD",
+        args.text(L"title", L"tvprobe hold").c_str(), WS_POPUP | WS_BORDER | WS_VISIBLE,
+        static_cast<int>(args.number(L"x", 100)), static_cast<int>(args.number(L"y", 100)),
+        static_cast<int>(args.number(L"w", 300)), static_cast<int>(args.number(L"h", 200)), nullptr,
+        nullptr, windowClass.hInstance, nullptr);
+    if (w == nullptr) {
+        return emit("{\"error\":\"cannot create the window\"}", 1);
+    }
+    emit("{\"hwnd\":" + handleNumber(w) + "}");
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// The popup menu of another process cannot be read through its handle, so the
+// items are read from the menu window by MN_GETHMENU, which works in-process only
+// on Windows but across processes under Wine; callers treat an empty list as unknown.
+int commandMenuItems() {
+    Arguments menuWindows;
+    menuWindows.values[L"class"] = L"#32768";
+    auto found = matchingWindows(menuWindows);
+    std::string json = "{\"open\":" + jsonBool(!found.empty()) + ",\"items\":[";
+    if (!found.empty()) {
+        auto menu = reinterpret_cast<HMENU>(SendMessageW(found.front(), 0x01E1, 0, 0));
+        int count = menu != nullptr ? GetMenuItemCount(menu) : 0;
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[256] = {};
+            MENUITEMINFOW item{};
+            item.cbSize = sizeof item;
+            item.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
+            item.dwTypeData = text;
+            item.cch = 255;
+            if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item)) {
+                continue;
+            }
+            if (i != 0) {
+                json += ",";
+            }
+            json += "{\"id\":" + std::to_string(item.wID) + ",\"text\":" + jsonString(text) +
+                    ",\"checked\":" + jsonBool((item.fState & MFS_CHECKED) != 0) + "}";
+        }
+    }
+    return emit(json + "]}");
+}
+
+}  // namespace
+
+int main() {
+    Arguments args = parseArguments();
+    const std::wstring& command = args.command;
+    if (command == L"list") {
+        return commandList(args);
+    }
+    if (command == L"wait") {
+        return commandWait(args);
+    }
+    if (command == L"clipboard") {
+        return commandClipboard();
+    }
+    if (command == L"set-clipboard") {
+        return commandSetClipboard(args);
+    }
+    if (command == L"hold-window") {
+        return commandHoldWindow(args);
+    }
+    if (command == L"menu-items") {
+        return commandMenuItems();
+    }
+    bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
+                       command == L"zorder" || command == L"children" || command == L"capture" ||
+                       command == L"raise" || command == L"activate";
+    if (!needsWindow) {
+        return usage("unknown command");
+    }
+    auto window = targetWindow(args);
+    if (!window) {
+        return emit("{\"error\":\"no such window\"}", 1);
+    }
+    if (command == L"info") {
+        return commandInfo(*window);
+    }
+    if (command == L"post" || command == L"send") {
+        return commandMessage(*window, args, command == L"send");
+    }
+    if (command == L"zorder") {
+        return commandZorder(*window, args);
+    }
+    if (command == L"children") {
+        return commandChildren(*window);
+    }
+    if (command == L"capture") {
+        return commandCapture(*window, args);
+    }
+    if (command == L"raise") {
+        bool ok = SetWindowPos(*window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) != 0;
+        return emit("{\"raised\":" + jsonBool(ok) + "}", ok ? 0 : 1);
+    }
+    bool ok = SetForegroundWindow(*window) != 0;
+    return emit("{\"activated\":" + jsonBool(ok) + "}", ok ? 0 : 1);
+}
