@@ -196,21 +196,6 @@ TEST_F(PinnedTilesTest, AnOccupiedRetiredNameLeavesTheFileInPlace) {
     EXPECT_EQ(readText(pinnedListPath()), "");
 }
 
-TEST_F(PinnedTilesTest, RetireNumbersSpreadOverTheirRange) {
-    std::mt19937 engine(7);
-    int smallest = 10000;
-    int largest = -1;
-    for (int i = 0; i < 2000; ++i) {
-        const int n = drawRetireNumber(engine);
-        smallest = std::min(smallest, n);
-        largest = std::max(largest, n);
-    }
-    EXPECT_GE(smallest, 0);
-    EXPECT_LT(smallest, 100);
-    EXPECT_LE(largest, 9999);
-    EXPECT_GT(largest, 9900);
-}
-
 TEST_F(PinnedTilesTest, ListLinesWithoutAllThreeKeysAreIgnored) {
     writeBytes(root_ / "kotei_tiles" / "a.jpg", testjpeg::solid(4, 4, 0));
     std::ofstream(pinnedListPath()) << "name=http://p.example/a.jpg,x=1\n"

@@ -62,14 +62,6 @@ TEST(SurfaceMaking, SizesBelowOneAndMismatchedPixelCountsGiveEmptySurfaces) {
     EXPECT_EQ(dst, Surface::filled(4, 4, 5u));
 }
 
-TEST(SurfacePixels, ReadsInsideAndNothingOutside) {
-    const Surface s = coordinatePicture(3, 2);
-    EXPECT_EQ(at(s, 2, 1), coordinateColour(2, 1));
-    EXPECT_FALSE(pixelAt(s, 3, 0).has_value());
-    EXPECT_FALSE(pixelAt(s, 0, 2).has_value());
-    EXPECT_FALSE(pixelAt(s, -1, 0).has_value());
-}
-
 TEST(SurfaceFill, FillsOnlyThePartOnTheSurface) {
     Surface s = Surface::filled(4, 3, 1u);
     fillSurface(s, Rect{-2, 1, 2, 10}, 8u);

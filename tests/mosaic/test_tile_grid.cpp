@@ -233,12 +233,4 @@ TEST_F(TileGridTest, ReplaceableCountStaysBetweenOneAndFifty) {
     EXPECT_EQ(appState().replaceableCount, 2);
 }
 
-TEST_F(TileGridTest, DestroyingATileReleasesItsImage) {
-    Tile& tile = addGridTile(url(1), Cell{0, 0}, false);
-    destroyTile(tile);
-    EXPECT_TRUE(tile.children.empty());
-    EXPECT_TRUE(tile.imageBytes.empty());
-    EXPECT_FALSE(isDuplicateImage(10, 4, 4));
-}
-
 }  // namespace
