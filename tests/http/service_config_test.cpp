@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "http/service_config.h"
+#include "http/to_utf8.h"
+#include "oauth/consumer_registration.h"
+#include "temp_folder.h"
+
+namespace {
+
+TEST(ParseServiceConfig, ReadsTheFourKeysAndIgnoresTheRest) {
+    const ServiceConfig config = ParseServiceConfig(
+        "# a comment=with equals\r\n"
+        "\r\n"
+        "service_url=https://127.0.0.1:8443/\r\n"
+        "consumer_key=key=with=equals\r\n"
+        "consumer_secret=s3cret\n"
+        "unknown=value\n"
+        "no equals sign here\n"
+        "ca_bundle=./certs/ca.pem");
+    EXPECT_EQ(config.serviceUrl, "https://127.0.0.1:8443");
+    EXPECT_EQ(config.consumerKey, "key=with=equals");
+    EXPECT_EQ(config.consumerSecret, "s3cret");
+    EXPECT_EQ(config.caBundle, "./certs/ca.pem");
+}
+
+TEST(ParseServiceConfig, MissingOrEmptyValuesKeepTheBuiltInOnes) {
+    for (const char* text : {"", "service_url=\nca_bundle=\n", "service_url=///\n",
+                             " service_url=https://x\n", "#service_url=https://x\n"}) {
+        SCOPED_TRACE(text);
+        const ServiceConfig config = ParseServiceConfig(text);
+        EXPECT_EQ(config.serviceUrl, "https://api.twitter.com");
+        EXPECT_EQ(config.consumerKey, "");
+        EXPECT_EQ(config.caBundle, "");
+    }
+}
+
+TEST(ParseServiceConfig, KeysAreExactAndTheLastOneWins) {
+    const ServiceConfig config =
+        ParseServiceConfig("SERVICE_URL=https://a\nservice_url=https://b\nservice_url=https://c\n");
+    EXPECT_EQ(config.serviceUrl, "https://c");
+}
+
+TEST(LoadServiceConfig, AppliesTheFileAndFallsBackWithoutOne) {
+    TempFolder folder;
+    const auto file = folder.path() / "service.txt";
+    std::ofstream(file) << "service_url=https://127.0.0.1:9\nconsumer_key=ownKey\n";
+    const std::string builtInSecret = consumerSecret();
+
+    EXPECT_TRUE(loadServiceConfig(file.string()));
+    EXPECT_EQ(serviceUrl("/oauth/authorize"), "https://127.0.0.1:9/oauth/authorize");
+    EXPECT_EQ(consumerKey(), "ownKey");
+    EXPECT_EQ(consumerSecret(), builtInSecret);
+
+    std::ofstream(file, std::ios::trunc) << "service_url=https://127.0.0.1:10\n";
+    EXPECT_TRUE(loadServiceConfig(file.string()));
+    EXPECT_EQ(serviceUrl("/x"), "https://127.0.0.1:10/x");
+
+    EXPECT_FALSE(loadServiceConfig((folder.path() / "absent.txt").string()));
+    EXPECT_EQ(serviceUrl("/1.1/search/tweets.json"),
+              "https://api.twitter.com/1.1/search/tweets.json");
+}
+
+TEST(ToUtf8, KeepsTextsUpToTheBoundAndDropsLongerOnes) {
+    EXPECT_EQ(ToUtf8("猫 cat"), "猫 cat");
+    EXPECT_EQ(ToUtf8(""), "");
+    const std::string atBound(kMaxUtf8Bytes, 'k');
+    EXPECT_EQ(ToUtf8(atBound), atBound);
+    EXPECT_EQ(ToUtf8(atBound + "k"), "");
+}
+
+}  // namespace
