@@ -28,8 +28,11 @@ class RunningService:
         deadline = time.monotonic() + 60
         while not description.exists():
             if self.process.poll() is not None or time.monotonic() > deadline:
+                if self.process.poll() is None:
+                    self.process.kill()
+                problem = self.process.stderr.read().decode()
                 self.stop()
-                raise RuntimeError("fake service did not start: " + self.process.stderr.read().decode())
+                raise RuntimeError("fake service did not start: " + problem)
             time.sleep(0.05)
         self.info = json.loads(description.read_text())
 

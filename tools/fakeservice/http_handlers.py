@@ -155,6 +155,8 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
     def send_error(self, code, message=None, explain=None):
         self.record({"event": "malformed_request", "status": code, "reason": message,
                      "request_line": getattr(self, "requestline", "")})
+        # The stdlib omits the status line for what it takes as HTTP/0.9; no client here is one.
+        self.request_version = "HTTP/1.0"
         super().send_error(code, message, explain)
 
     def record(self, entry: dict) -> dict:
