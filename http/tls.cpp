@@ -29,14 +29,13 @@ SslContextPtr MakeVerifyingContext(const std::string& caBundlePath) {
     if (SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1) {
         return nullptr;
     }
-    // Without system roots a configured bundle may still vouch for the server.
-    const bool haveSystemRoots = AddSystemTrustRoots(context.get());
+    // Without system roots a configured bundle may still vouch for the server, so a
+    // failure here is not the exchange's failure.
+    AddSystemTrustRoots(context.get());
+    ERR_clear_error();
     if (!caBundlePath.empty() &&
         SSL_CTX_load_verify_locations(context.get(), caBundlePath.c_str(), nullptr) != 1) {
         return nullptr;
-    }
-    if (!haveSystemRoots) {
-        ERR_clear_error();
     }
     return context;
 }

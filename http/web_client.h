@@ -35,8 +35,8 @@ class WebClient {
     // The request line, every header line and the empty line, each ended by CR LF.
     std::string BuildRequestText(const Url& url, FormBody formBody) const;
 
-    // Runs the exchange the URL asks for and parses whatever arrived into response.
-    void Perform(const Url& url, FormBody formBody, HttpResponse& response);
+    // Runs the exchange the URL asks for and parses whatever arrived into `into`.
+    void Perform(const Url& url, FormBody formBody, HttpResponse& into);
     // Each returns false with lastError set (and raw empty) when the exchange failed.
     bool ExchangePlain(const Url& url, FormBody formBody, std::vector<char>& raw);
     bool ExchangeTls(const Url& url, FormBody formBody, std::vector<char>& raw);

@@ -154,16 +154,4 @@ TEST_F(PlainTransport, AnOversizedReplyFails) {
     EXPECT_TRUE(raw.empty());
 }
 
-TEST_F(PlainTransport, AReplyOfExactlyTheLimitIsAccepted) {
-    LocalServer server([](ServerConnection& connection) {
-        connection.ReadRequest();
-        const std::string head = "HTTP/1.0 200 OK\r\n\r\n";
-        connection.Send(head);
-        connection.Send(std::string(kMaxReplyBytes - head.size(), 'x'));
-    });
-    std::vector<char> body;
-    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/")));
-    EXPECT_EQ(body.size(), kMaxReplyBytes - 19);
-}
-
 }  // namespace

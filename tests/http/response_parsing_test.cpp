@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "http/http_response.h"
-#include "http/web_client.h"
 
 namespace {
 
@@ -111,18 +110,6 @@ TEST(ReadStatusCode, ReadsOnlyTheFirstLine) {
     HttpResponse response;
     response.headerLines = {"Server: x", "HTTP/1.0 200 OK"};
     EXPECT_FALSE(ReadStatusCode(response));
-}
-
-TEST(WebClientError, CopiesKeepTheirText) {
-    WebClient client;
-    try {
-        const WebClient::Error original{"connect failed."};
-        const WebClient::Error copy = original;
-        throw copy;
-    } catch (const WebClient::Error& error) {
-        client.lastError = error.message;
-    }
-    EXPECT_EQ(client.lastError, "connect failed.");
 }
 
 }  // namespace

@@ -69,10 +69,7 @@ class ServiceOperations : public testing::Test {
 
 TEST_F(ServiceOperations, SearchIsSignedAndReturnsTheResultNulTerminated) {
     std::vector<char> body;
-    const std::string keyword = "cats";
-    const std::string count = "5";
-    ASSERT_TRUE(SearchTweets(body, keyword, count));
-    EXPECT_EQ(keyword, "cats");
+    ASSERT_TRUE(SearchTweets(body, "cats", "5"));
     ASSERT_FALSE(body.empty());
     EXPECT_EQ(body.back(), '\0');
     EXPECT_EQ(body.size(), CText(body).size() + 1) << "exactly one NUL, at the end";
