@@ -1,7 +1,6 @@
 """Starts the fake service in a temporary directory for one test class."""
 
 import json
-import os
 import signal
 import subprocess
 import sys

@@ -1,7 +1,6 @@
 """The committed pictures and how the image servers hand them out."""
 
 import unittest
-from pathlib import Path
 
 import signing_client as client
 from service_process import REPO, ServiceTestCase

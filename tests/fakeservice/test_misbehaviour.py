@@ -87,6 +87,12 @@ class MisbehaviourTest(ServiceTestCase):
         padded = json.loads(reply.body)
         self.assertEqual([s["id"] for s in padded["statuses"]], [s["id"] for s in normal.json()["statuses"]])
 
+    def test_delay_answers_in_full_after_waiting(self):
+        self.running.misbehave(path=SEARCH, mode="delay", seconds=0.5)
+        reply = self.search(count=4)
+        self.assertEqual(len(reply.json()["statuses"]), 4)
+        self.assertEqual(self.last_entry(SEARCH)["misbehaviour"], "delay")
+
     def test_close_sends_nothing(self):
         self.running.misbehave(path=SEARCH, mode="close")
         self.assertEqual(self.search().raw, b"")

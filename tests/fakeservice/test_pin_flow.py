@@ -47,6 +47,7 @@ class PinFlowTest(ServiceTestCase):
             shown = re.search(r'<code id="oauth_pin">(\d+)</code>', page.read().decode()).group(1)
         pin = self.running.control(f"/_test/pin?oauth_token={token}").decode()
         self.assertEqual(shown, pin)
+        self.assertEqual(self.running.control("/_test/pin").decode(), pin, "latest request token")
         self.assertRegex(pin, r"^[1-9]\d{6}$")
 
         wrong = str((int(pin) + 1) % 10_000_000).zfill(7)

@@ -1,7 +1,6 @@
 """Signed searches: the shape of the reply, the image sets, and the signature checks."""
 
 import json
-import re
 import time
 import unittest
 
@@ -91,6 +90,27 @@ class SearchReplyTest(ServiceTestCase):
         self.assertEqual([len(s["entities"]["media"]) for s in statuses], [1, 1])
         self.assertEqual([len(s["extended_entities"]["media"]) for s in statuses], [3, 3])
         self.assertEqual(len(set(jpeg_links_as_the_application_scans_them(multi.body))), 6)
+
+    def test_rotating_searches_move_on_through_the_default_set(self):
+        first = media_names(client.signed_search(self.service, "rotate", 10))
+        second = media_names(client.signed_search(self.service, "rotate", 10))
+        third = media_names(client.signed_search(self.service, "rotate", 10))
+        self.assertEqual(len(set(first + second)), 20)
+        self.assertEqual(first[0], "a01.jpg")
+        self.assertEqual((second[0], third[0]), ("a11.jpg", "b09.jpg"))
+        self.assertEqual(third[6:], first[:4], "after 26 pictures it starts again")
+
+    def test_keyword_that_is_not_utf8_is_flagged(self):
+        url = self.service["api_url"] + SEARCH
+        params = [("q", b"\x94\x4c"), ("count", "2")]  # a cat in Shift_JIS
+        signed = client.oauth_parameters("GET", url, params, self.service["consumer_key"],
+                                         self.service["consumer_secret"], self.service["access_token"],
+                                         self.service["access_token_secret"])
+        reply = client.exchange(url + "?" + client.form(signed), ca_file=self.service["ca_file"])
+        self.assertEqual(reply.status, 200)
+        self.assertEqual(self.last_entry(SEARCH)["keyword_not_utf8"], "944c")
+        client.signed_search(self.service, "猫", 2)
+        self.assertNotIn("keyword_not_utf8", self.last_entry(SEARCH))
 
     def test_japanese_keyword_is_decoded_as_utf8(self):
         reply = client.signed_search(self.service, "東京タワー", 2)
@@ -183,6 +203,17 @@ class SignatureCheckTest(ServiceTestCase):
                                          self.service["access_token_secret"])
         reply = client.exchange(local + "?" + client.form(signed), ca_file=self.service["ca_file"])
         self.assertEqual(reply.status, 200)
+
+
+class RevocationTest(ServiceTestCase):
+    def test_revoked_token_no_longer_searches(self):
+        issued = self.running.control("/_test/revoke", {"access_token": "not-issued"})
+        self.assertEqual(json.loads(issued), {"revoked": 0})
+        self.assertEqual(client.signed_search(self.service, "cats", 2).status, 200)
+        self.assertEqual(json.loads(self.running.control("/_test/revoke", {})), {"revoked": 1})
+        reply = client.signed_search(self.service, "cats", 2)
+        self.assertEqual(reply.status, 401)
+        self.assertEqual(reply.json()["errors"][0]["code"], 89)
 
 
 if __name__ == "__main__":

@@ -251,6 +251,9 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         values = dict(params)
         keyword = as_utf8(values.get("q", ""))
         entry["keyword"] = keyword
+        if "\ufffd" in keyword:
+            # Typically a keyword sent in a legacy code page instead of UTF-8.
+            entry["keyword_not_utf8"] = values["q"].encode("latin-1").hex()
         verdict = self.verify(path, params, service.access_token_secret)
         self.note_verdict(entry, verdict)
         if not verdict.ok:
@@ -264,7 +267,9 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         count = search_results.parse_count(as_utf8(values["count"]) if "count" in values else None)
         entry["image_set"] = search_results.image_set_for(keyword)
         entry["count"] = count
-        body = search_results.build_search_reply(keyword, count, service.image_base, service.secure_base)
+        offset = service.next_rotation(count) if entry["image_set"] == "rotate" else 0
+        body = search_results.build_search_reply(keyword, count, service.image_base,
+                                                 service.secure_base, offset)
         return Reply(200, body, "application/json;charset=utf-8")
 
     def request_token_reply(self, path, params, entry) -> Reply:
@@ -346,8 +351,16 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
     def test_control(self, path, query, body) -> Reply:
         service = self.server.service
         if path == "/_test/pin":
-            pending = service.request_token(dict(parse_form(query)).get("oauth_token"))
+            token = dict(parse_form(query)).get("oauth_token")
+            pending = service.request_token(token) if token else service.latest_request_token()
             return text_reply(200, pending.pin) if pending else text_reply(404, "unknown request token")
+        if path == "/_test/revoke" and self.command == "POST":
+            try:
+                requested = json.loads(body.decode("utf-8") or "{}")
+                token = requested.get("access_token") if isinstance(requested, dict) else None
+            except (ValueError, UnicodeDecodeError) as error:
+                return json_reply(400, {"error": str(error)})
+            return json_reply(200, {"revoked": service.revoke_access_tokens(token)})
         if path == "/_test/log":
             return json_reply(200, service.log.entries())
         if path == "/_test/misbehaviours":

@@ -18,10 +18,12 @@ MODES = (
     "dribble",
     "oversize",
     "close",
+    "delay",
 )
 SERVERS = ("api", "image", "untrusted")
 MAX_STALL_SECONDS = 60.0
 DEFAULT_STALL_SECONDS = 30.0
+DEFAULT_DELAY_SECONDS = 2.0
 DEFAULT_OVERSIZE_BYTES = 20 * 1024 * 1024
 MAX_OVERSIZE_BYTES = 64 * 1024 * 1024
 
@@ -84,7 +86,8 @@ def parse_misbehaviour(obj) -> Misbehaviour:
         keyword=keyword,
         times=times,
         server=server,
-        seconds=number("seconds", DEFAULT_STALL_SECONDS, 0, MAX_STALL_SECONDS, float),
+        seconds=number("seconds", DEFAULT_DELAY_SECONDS if mode == "delay" else DEFAULT_STALL_SECONDS,
+                       0, MAX_STALL_SECONDS, float),
         bytes=number("bytes", None, 0, MAX_OVERSIZE_BYTES),
         size=number("size", DEFAULT_OVERSIZE_BYTES, 0, MAX_OVERSIZE_BYTES),
         chunk=number("chunk", None, 1, 1 << 20),
@@ -155,6 +158,10 @@ def deliver(conn, close_files, reply: bytes, header_length: int, m: Misbehaviour
         return f"stalled up to {m.seconds:g} s"
     if m.mode == "close":
         return "closed without answering"
+    if m.mode == "delay":
+        stopping.wait(m.seconds)
+        conn.sendall(reply)
+        return f"answered after {m.seconds:g} s"
     if m.mode == "reset":
         cut = len(reply) // 2 if m.bytes is None else min(m.bytes, len(reply))
         conn.sendall(reply[:cut])

@@ -24,6 +24,7 @@ IMAGE_SETS = {
     "dupes": (DUPLICATES, 1),
     "mixed": (MIXED, 1),
     "multi": (DEFAULT, 3),
+    "rotate": (DEFAULT, 1),
     "default": (DEFAULT, 1),
 }
 
@@ -123,16 +124,17 @@ def _status(keyword, set_name, position, photos, image_base, secure_base, create
     return status
 
 
-def build_search_reply(keyword: str, count: int, image_base: str, secure_base: str) -> bytes:
+def build_search_reply(keyword: str, count: int, image_base: str, secure_base: str,
+                       offset: int = 0) -> bytes:
     """The reply body for a search: `count` statuses whose photos cycle through the set that
-    the keyword names (no statuses for "empty")."""
+    the keyword names (no statuses for "empty"), starting `offset` photos into the set."""
     set_name = image_set_for(keyword)
     names, per_status = IMAGE_SETS[set_name]
     created = time.strftime("%a %b %d %H:%M:%S +0000 %Y", time.gmtime())
     statuses = []
     if names:
         for position in range(count):
-            start = position * per_status
+            start = offset + position * per_status
             photos = [names[(start + k) % len(names)] for k in range(per_status)]
             statuses.append(
                 _status(keyword, set_name, position, photos, image_base, secure_base, created)

@@ -50,6 +50,8 @@ class ServiceState:
         self._request_tokens: dict[str, RequestToken] = {}
         self._access_tokens: dict[str, AccessToken] = {}
         self._next_user_id = 4000001
+        self._latest_request_token: RequestToken | None = None
+        self._rotation = 0
 
     def issue_request_token(self) -> RequestToken:
         with self._lock:
@@ -59,11 +61,23 @@ class ServiceState:
                 pin=str(1000000 + secrets.randbelow(9000000)),
             )
             self._request_tokens[issued.token] = issued
+            self._latest_request_token = issued
             return issued
 
     def request_token(self, token: str | None) -> RequestToken | None:
         with self._lock:
             return self._request_tokens.get(token or "")
+
+    def latest_request_token(self) -> RequestToken | None:
+        with self._lock:
+            return self._latest_request_token
+
+    def next_rotation(self, count: int) -> int:
+        """Where the next rotating search starts: each one moves on by its count."""
+        with self._lock:
+            offset = self._rotation
+            self._rotation += count
+            return offset
 
     def redeem_request_token(self, token: str, verifier: str) -> tuple[AccessToken | None, str]:
         """Exchanges a request token and its PIN, once, for a new access token."""
@@ -90,6 +104,12 @@ class ServiceState:
             )
             self._access_tokens[issued.token] = issued
             return issued
+
+    def revoke_access_tokens(self, token: str | None = None) -> int:
+        """Revokes one access token, or all of them when none is named; returns how many."""
+        with self._lock:
+            doomed = [token] if token is not None else list(self._access_tokens)
+            return sum(self._access_tokens.pop(t, None) is not None for t in doomed)
 
     def access_token_secret(self, token: str | None) -> str | None:
         with self._lock:
