@@ -72,12 +72,4 @@ TEST(ExtractImageLinks, MarkerAtTheVeryEndIsHarmless) {
     EXPECT_EQ(extractImageLinks(R"("media_url":".jpg"media_url_https":")"), (Links{".jpg"}));
 }
 
-TEST(SearchCountText, AsksForNoMoreThanTheReplaceableCells) {
-    // 12, 45 and 50 pinned tiles leave 38, 5 and 1 replaceable cells.
-    EXPECT_EQ(searchCountText(38, 30), "30");
-    EXPECT_EQ(searchCountText(5, 30), "5");
-    EXPECT_EQ(searchCountText(1, 30), "1");
-    EXPECT_EQ(searchCountText(50, 10), "10");
-}
-
 }  // namespace

@@ -20,7 +20,6 @@
 #include "http/service_config.h"
 #include "mosaic/app_state.h"
 #include "mosaic/search_cycle.h"
-#include "mosaic/search_worker.h"
 #include "mosaic/tile_grid.h"
 #include "oauth/oauth_credentials.h"
 #include "settings/option_store.h"
@@ -256,21 +255,6 @@ TEST_F(SearchCycleAgainstService, BrokenAndDuplicatePicturesAreNotQueued) {
     search("dupes", 4);
     EXPECT_EQ(runSearchCycle(), 1);
     EXPECT_EQ(queuedNames(), (std::vector<std::string>{media("d01.jpg"), media("d03.jpg")}));
-}
-
-TEST_F(SearchCycleAgainstService, WorkerLeavesOnlyTheNewQueueAndReportsIt) {
-    search("dogs", 2);
-    runSearchWorker();
-    EXPECT_EQ(appState().tilesPending.load(), 1);
-    EXPECT_EQ(queuedNames(), (std::vector<std::string>{media("b01.jpg"), media("b02.jpg")}));
-    placeQueuedTiles();
-    releaseQueue();
-
-    // The same reply again: everything is on the wall already.
-    runSearchWorker();
-    EXPECT_EQ(appState().tilesPending.load(), 0);
-    EXPECT_TRUE(queuedTiles()->empty());
-    EXPECT_EQ(requestsWith({R"("path": "/media/b01.jpg")"}).size(), 1u);
 }
 
 }  // namespace
