@@ -209,6 +209,10 @@ class RevocationTest(ServiceTestCase):
     def test_revoked_token_no_longer_searches(self):
         issued = self.running.control("/_test/revoke", {"access_token": "not-issued"})
         self.assertEqual(json.loads(issued), {"revoked": 0})
+        for malformed in ([], {"access_token": 5}):
+            with self.assertRaises(client.urllib.error.HTTPError) as failure:
+                self.running.control("/_test/revoke", malformed)
+            self.assertEqual(failure.exception.code, 400)
         self.assertEqual(client.signed_search(self.service, "cats", 2).status, 200)
         self.assertEqual(json.loads(self.running.control("/_test/revoke", {})), {"revoked": 1})
         reply = client.signed_search(self.service, "cats", 2)

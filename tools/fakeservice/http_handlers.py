@@ -357,9 +357,11 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         if path == "/_test/revoke" and self.command == "POST":
             try:
                 requested = json.loads(body.decode("utf-8") or "{}")
-                token = requested.get("access_token") if isinstance(requested, dict) else None
             except (ValueError, UnicodeDecodeError) as error:
                 return json_reply(400, {"error": str(error)})
+            token = requested.get("access_token") if isinstance(requested, dict) else 0
+            if token is not None and not isinstance(token, str):
+                return json_reply(400, {"error": 'a JSON object with an optional text "access_token" is expected'})
             return json_reply(200, {"revoked": service.revoke_access_tokens(token)})
         if path == "/_test/log":
             return json_reply(200, service.log.entries())
@@ -390,6 +392,7 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             f"Server: {self.server_version}",
             f"Content-Type: {content_type}",
             f"Content-Length: {length}",
+            "Cache-Control: no-cache, no-store, must-revalidate",
             "Connection: close",
         ]
         return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
@@ -410,6 +413,8 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         body = reply.body if with_body else b""
         if armed is None:
             conn.sendall(head + body)
+        elif armed.mode == "oversize" and not with_body:
+            conn.sendall(self.head_bytes(reply.status, reply.content_type, armed.size))
         elif armed.mode == "oversize":
             filler = b"\0" if reply.content_type.startswith("image/") else b" "
             misbehaviour.send_oversize(
