@@ -84,6 +84,15 @@ class ServiceTestCase(unittest.TestCase):
     def setUp(self):
         self.running.reset()
 
+    def wait_for_entries(self, predicate, seconds=10):
+        """Log entries the server writes after the client is done (a failed handshake)."""
+        deadline = time.monotonic() + seconds
+        while True:
+            found = [e for e in self.running.log() if predicate(e)]
+            if found or time.monotonic() > deadline:
+                return found
+            time.sleep(0.05)
+
     def last_entry(self, path):
         entries = [e for e in self.running.log() if e.get("path") == path]
         self.assertTrue(entries, f"no log entry for {path}")

@@ -45,7 +45,7 @@ class StartupFilesTest(ServiceTestCase):
         with socket.create_connection(("127.0.0.1", untrusted_port), timeout=10) as raw:
             with self.assertRaises(ssl.SSLCertVerificationError):
                 trusted.wrap_socket(raw, server_hostname="127.0.0.1")
-        handshakes = [e for e in self.running.log() if e.get("event") == "tls_handshake_failed"]
+        handshakes = self.wait_for_entries(lambda e: e.get("event") == "tls_handshake_failed")
         self.assertEqual([e["server"] for e in handshakes], ["untrusted"])
         # With its own authority the untrusted server is a working API.
         reply = client.exchange(self.service["untrusted_api_url"] + "/media/a01.jpg",
