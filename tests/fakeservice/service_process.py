@@ -46,8 +46,8 @@ class RunningService:
     def log(self):
         return json.loads(self.control("/_test/log"))
 
-    def misbehave(self, **spec):
-        self.control("/_test/misbehave", spec)
+    def misbehave(self, **arming):
+        self.control("/_test/misbehave", arming)
 
     def reset(self):
         self.control("/_test/reset", {})

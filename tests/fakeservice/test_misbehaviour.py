@@ -112,12 +112,12 @@ class MisbehaviourTest(ServiceTestCase):
         self.assertEqual(self.image("a01.jpg").status, 200, "reset disarms")
 
     def test_bad_requests_to_arm_are_refused(self):
-        for spec in ({"path": SEARCH, "mode": "explode"}, {"mode": "stall"},
+        for arming in ({"path": SEARCH, "mode": "explode"}, {"mode": "stall"},
                      {"path": SEARCH, "mode": "stall", "seconds": 61},
                      {"path": SEARCH, "mode": "stall", "times": 0}, "not an object"):
-            with self.subTest(spec=spec):
+            with self.subTest(arming=arming):
                 with self.assertRaises(urllib.error.HTTPError) as failure:
-                    self.running.control("/_test/misbehave", spec)
+                    self.running.control("/_test/misbehave", arming)
                 self.assertEqual(failure.exception.code, 400)
         self.assertEqual(json.loads(self.running.control("/_test/misbehaviours")), [])
 
