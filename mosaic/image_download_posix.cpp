@@ -1,8 +1,10 @@
 #include <curl/curl.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
+#include "http/io_timeout.h"
 #include "mosaic/image_download.h"
 
 namespace {
@@ -12,10 +14,27 @@ struct CurlEasyDeleter {
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+using Clock = std::chrono::steady_clock;
+
 struct BodySink {
     FetchedBody* body;
     std::size_t limit;
+    Clock::duration idleLimit;
+    Clock::time_point lastProgress = Clock::now();
+    curl_off_t lastReceived = 0;
 };
+
+// Ends a transfer during which nothing arrived for longer than the idle limit.
+int checkIdle(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    auto* sink = static_cast<BodySink*>(user);
+    const auto now = Clock::now();
+    if (received != sink->lastReceived) {
+        sink->lastReceived = received;
+        sink->lastProgress = now;
+        return 0;
+    }
+    return now - sink->lastProgress > sink->idleLimit ? 1 : 0;
+}
 
 std::size_t appendChunk(char* data, std::size_t size, std::size_t count, void* user) {
     auto* sink = static_cast<BodySink*>(user);
@@ -43,7 +62,8 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
     if (!easy) {
         return body;
     }
-    BodySink sink{&body, byteLimit};
+    const auto timeout = IoTimeout();
+    BodySink sink{&body, byteLimit, timeout};
     curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, "NETINET Sample Program");
     curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
@@ -51,6 +71,11 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
     curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(easy.get(), CURLOPT_NOSIGNAL, 1L);
+    // A stalled image host must not hold the search worker, and with it the exit, forever.
+    curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(easy.get(), CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy.get(), CURLOPT_XFERINFOFUNCTION, checkIdle);
+    curl_easy_setopt(easy.get(), CURLOPT_XFERINFODATA, &sink);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, appendChunk);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
     const CURLcode code = curl_easy_perform(easy.get());

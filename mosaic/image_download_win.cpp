@@ -5,6 +5,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "http/io_timeout.h"
 #include "mosaic/image_download.h"
 
 namespace {
@@ -37,6 +38,12 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
                                           nullptr, nullptr, 0));
     if (!internet) {
         return body;
+    }
+    // A stalled image host must not hold the search worker, and with it the exit, forever.
+    DWORD timeoutMs = static_cast<DWORD>(IoTimeout().count());
+    for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                               INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        InternetSetOptionW(internet.get(), option, &timeoutMs, sizeof timeoutMs);
     }
     const std::wstring wideUrl = ansiToWide(url);
     if (wideUrl.empty()) {

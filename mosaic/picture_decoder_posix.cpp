@@ -5,10 +5,14 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <bit>
 #include <vector>
 
 #include "mosaic/image_limits.h"
 #include "mosaic/picture_decoder.h"
+
+// BGRX bytes read as one 32-bit value give 0xXXRRGGBB only on a little-endian machine.
+static_assert(std::endian::native == std::endian::little);
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "http/io_timeout.h"
 #include "mosaic/image_download.h"
 #include "settings/option_store.h"
 #include "test_image_download_server.h"
@@ -129,6 +130,26 @@ TEST_F(ImageDownload, FollowsRedirects) {
     ASSERT_TRUE(result.ok);
     ASSERT_TRUE(result.picture.has_value());
     EXPECT_EQ(result.picture->width, 12);
+}
+
+TEST_F(ImageDownload, StalledHostEndsTheDownload) {
+    SetIoTimeout(std::chrono::milliseconds(300));
+    const std::string jpeg = jpegText(40, 40);
+    Server silent([](const std::string&) { return Reply{{}, true}; });
+    Server halfway([&](const std::string&) {
+        return Reply{
+            {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(jpeg.size()) + "\r\n\r\n",
+             jpeg.substr(0, 100)},
+            true};
+    });
+    const DownloadResult nothing = downloadImage(silent.url("/s.jpg"));
+    const DownloadResult partial = downloadImage(halfway.url("/h.jpg"));
+    SetIoTimeout(kDefaultIoTimeout);
+
+    EXPECT_FALSE(nothing.ok);
+    EXPECT_TRUE(partial.ok);
+    EXPECT_EQ(asText(partial.bytes), jpeg.substr(0, 100));
+    EXPECT_FALSE(partial.picture.has_value());
 }
 
 TEST(FetchUrlBody, StopsPastTheByteLimit) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -22,6 +23,8 @@ namespace testhttp {
 struct Reply {
     // Written one after another, each with its own send call.
     std::vector<std::string> pieces;
+    // Then keep the connection open, sending nothing, until the server stops.
+    bool stallAfterwards = false;
 };
 
 inline Reply okReply(const std::string& body, const std::string& type = "image/jpeg") {
@@ -110,8 +113,12 @@ class Server {
             targets_.push_back(target);
             userAgents_.push_back(agent);
         }
-        for (const std::string& piece : handler_(target).pieces) {
+        const Reply reply = handler_(target);
+        for (const std::string& piece : reply.pieces) {
             ::send(connection, piece.data(), piece.size(), MSG_NOSIGNAL);
+        }
+        while (reply.stallAfterwards && !stopping_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
 
