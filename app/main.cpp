@@ -167,6 +167,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ensureCredentials(instance);
     SetTimer(window, kSearchTimerId, kSearchTimerPeriodMs, nullptr);
     ShowWindow(window, showCommand);
+    settleBottomStacking(window, optionOr("window_zzahyo", 1));
 
     const int exitCode = runMessageLoop();
     shell.mainWindow = nullptr;

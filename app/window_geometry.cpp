@@ -16,6 +16,12 @@ void applyStartupStacking(HWND window, std::int32_t windowZzahyo) {
     }
 }
 
+void settleBottomStacking(HWND window, std::int32_t windowZzahyo) {
+    if (windowZzahyo == 0) {
+        SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
 void recordWindowGeometry(HWND window) {
     RECT outer{};
     RECT client{};

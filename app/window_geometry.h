@@ -10,6 +10,10 @@ DWORD mainWindowStyle(std::int32_t windowKotei);
 // Start-up stacking from window_zzahyo: 2 topmost, 0 bottom, anything else unchanged.
 void applyStartupStacking(HWND window, std::int32_t windowZzahyo);
 
+// After the window is first shown: the bottom mode puts it back under the other windows,
+// since showing a window may raise it without asking its window procedure (Wine does).
+void settleBottomStacking(HWND window, std::int32_t windowZzahyo);
+
 // First step of every paint: records the outer position, and when the client size changed the
 // outer size, and rescales the grid to the client size.
 void recordWindowGeometry(HWND window);

@@ -286,7 +286,8 @@ class FakeService:
 
 
 class WineSession:
-    def __init__(self, name="e2e"):
+    def __init__(self, name="e2e", display=None):
+        """display: an X display to use instead of a private Xvfb (left running at close)."""
         for tool in ("Xvfb", "wine", "wineserver", "wineboot"):
             if shutil.which(tool) is None:
                 raise RuntimeError("harness: %s is missing (run scripts/install-deps)" % tool)
@@ -304,7 +305,10 @@ class WineSession:
         self.xvfb = None
         self.watchdog = None
         try:
-            self._start_xvfb()
+            if display:
+                self.display = display
+            else:
+                self._start_xvfb()
             self._start_watchdog()
             self._create_prefix()
         except BaseException:
@@ -336,7 +340,8 @@ class WineSession:
 
     def _start_watchdog(self):
         self.watchdog = subprocess.Popen(
-            [sys.executable, "-c", _WATCHDOG, str(self.xvfb.pid), str(self.prefix),
+            [sys.executable, "-c", _WATCHDOG, str(self.xvfb.pid if self.xvfb else 0),
+             str(self.prefix),
              str(self.tmp)],
             stdin=subprocess.PIPE, env=self.env)
         self.watchdog.wait()  # the watchdog forks; its child keeps the pipe
@@ -378,10 +383,11 @@ class WineSession:
     # -- programs -------------------------------------------------------------------------
 
     def workdir(self, name, options=None, key=("e2e-token", "e2e-secret"),
-                service=UNREACHABLE_SERVICE, txts=True, kotei=True):
-        """A fresh working directory: txts/ with the option file (DEFAULT_OPTIONS unless
-        given; None for no file), key.txt and service.txt, and kotei_tiles/olds/."""
-        path = self.tmp / "work" / name
+                service=UNREACHABLE_SERVICE, txts=True, kotei=True, base=None):
+        """A fresh working directory (under base, else the session's temporary folder):
+        txts/ with the option file (DEFAULT_OPTIONS unless given; False for none), key.txt
+        and service.txt (None for none), and kotei_tiles/olds/."""
+        path = Path(base or self.tmp / "work") / name
         if path.exists():
             shutil.rmtree(path)
         path.mkdir(parents=True)
@@ -465,9 +471,9 @@ class WineSession:
         # The prefix maps Z: to the Unix root.
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
-    def screenshot(self, name):
-        """The whole X screen as a PNG under the artifacts folder; its path."""
-        path = self.artifacts / ("%s.png" % name)
+    def screenshot(self, name, path=None):
+        """The whole X screen as a PNG under the artifacts folder (or at path); its path."""
+        path = Path(path) if path else self.artifacts / ("%s.png" % name)
         subprocess.run(["import", "-display", self.display, "-window", "root", str(path)],
                        check=True, timeout=60, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)

@@ -13,6 +13,7 @@
 //   clipboard                                    CF_TEXT bytes on the clipboard
 //   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
 //   raise    <window>                            SetWindowPos(HWND_TOP)
+//   lower    <window>                            SetWindowPos(HWND_BOTTOM)
 //   activate <window>                            SetForegroundWindow
 //   hold-window [--title T] [--x N --y N --w N --h N] [--topmost]
 //                                                shows a plain window until it is closed
@@ -602,7 +603,7 @@ int main() {
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
                        command == L"zorder" || command == L"children" || command == L"capture" ||
-                       command == L"raise" || command == L"activate";
+                       command == L"raise" || command == L"lower" || command == L"activate";
     if (!needsWindow) {
         return usage("unknown command");
     }
@@ -628,6 +629,11 @@ int main() {
     if (command == L"raise") {
         bool ok = SetWindowPos(*window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) != 0;
         return emit("{\"raised\":" + jsonBool(ok) + "}", ok ? 0 : 1);
+    }
+    if (command == L"lower") {
+        bool ok = SetWindowPos(*window, HWND_BOTTOM, 0, 0, 0, 0,
+                               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) != 0;
+        return emit("{\"lowered\":" + jsonBool(ok) + "}", ok ? 0 : 1);
     }
     bool ok = SetForegroundWindow(*window) != 0;
     return emit("{\"activated\":" + jsonBool(ok) + "}", ok ? 0 : 1);
