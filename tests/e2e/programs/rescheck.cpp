@@ -1,0 +1,102 @@
+// rescheck <tilvane.exe>: reads the program's resources as a data file and prints one JSON
+// line: the context menu's items (ids, texts, submenus) and whether each mark bitmap, read
+// the way the program reads it, equals the mark of the documented layout.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/mark_bitmaps.h"
+#include "mosaic/marks.h"
+#include "resources/resource.h"
+
+namespace {
+
+std::string toUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::string jsonString(const std::wstring& text) {
+    std::string out = "\"";
+    for (char c : toUtf8(text)) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string menuJson(HMENU menu) {
+    std::string json = "[";
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[256] = {};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_SUBMENU;
+        item.dwTypeData = text;
+        item.cch = 255;
+        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
+        if (i != 0) {
+            json += ",";
+        }
+        json += "{\"id\":" + std::to_string(item.wID) +
+                ",\"separator\":" + ((item.fType & MFT_SEPARATOR) ? "true" : "false") +
+                ",\"text\":" + jsonString(text);
+        if (item.hSubMenu != nullptr) {
+            json += ",\"items\":" + menuJson(item.hSubMenu);
+        }
+        json += "}";
+    }
+    return json + "]";
+}
+
+std::string markJson(HMODULE module, int id, std::uint32_t frame, std::uint32_t key) {
+    auto loaded = surfaceFromBitmapResource(module, id);
+    bool equal = loaded && *loaded == makeMarkSurface(frame, key);
+    return "\"" + std::to_string(id) + "\":{\"loaded\":" + (loaded ? "true" : "false") +
+           ",\"width\":" + std::to_string(loaded ? loaded->width : 0) +
+           ",\"height\":" + std::to_string(loaded ? loaded->height : 0) +
+           ",\"layout\":" + (equal ? "true" : "false") + "}";
+}
+
+}  // namespace
+
+int main() {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr || count < 2) {
+        std::puts("{\"error\":\"usage: rescheck <tilvane.exe>\"}");
+        return 2;
+    }
+    HMODULE module = LoadLibraryExW(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    LocalFree(argv);
+    if (module == nullptr) {
+        std::puts("{\"error\":\"cannot load the program\"}");
+        return 1;
+    }
+    HMENU menu = LoadMenuW(module, MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
+    HMENU popup = menu != nullptr ? GetSubMenu(menu, 0) : nullptr;
+    std::string json =
+        "{\"menu\":" + (popup != nullptr ? menuJson(popup) : std::string("null")) + ",\"marks\":{" +
+        markJson(module, IDB_NEW_IMAGE_MARK, kNewImageFrame, kNewImageKey) + "," +
+        markJson(module, IDB_PINNED_MARK, kPinnedFrame, kPinnedKey) + "," +
+        markJson(module, IDB_SELECTION_MARK, kSelectionFrame, kSelectionKey) + "}}\n";
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    if (menu != nullptr) {
+        DestroyMenu(menu);
+    }
+    FreeLibrary(module);
+    return 0;
+}
