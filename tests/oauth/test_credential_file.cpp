@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "oauth/credential_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CredentialFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::random_device seed;
+        do {
+            folder_ = fs::temp_directory_path() / ("tilvane-credentials-" + std::to_string(seed()));
+        } while (!fs::create_directory(folder_));
+        loadedToken = "earlier token";
+        loadedTokenSecret = "earlier secret";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+    std::string write(const std::string& bytes) {
+        const fs::path path = folder_ / "key.txt";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        return path.string();
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(CredentialFile, ReadsTheFirstTwoLinesWithoutTheirLineEnds) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string token;
+        std::string secret;
+    };
+    const Case cases[] = {
+        {"LF ends", "tok-1\nsecret-1\n", "tok-1", "secret-1"},
+        {"CR LF ends", "tok-2\r\nsecret-2\r\n", "tok-2", "secret-2"},
+        {"mixed ends", "tok-3\r\nsecret-3\n", "tok-3", "secret-3"},
+        {"last line without an end", "tok-4\r\nsecret-4", "tok-4", "secret-4"},
+        {"further lines ignored", "tok-5\nsecret-5\nthird\nfourth\n", "tok-5", "secret-5"},
+        {"two empty lines", "\r\n\r\n", "", ""},
+        {"inner CR and spaces kept", " a\rb \n s \n", " a\rb ", " s "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        loadedToken = "stale";
+        loadedTokenSecret = "stale";
+        EXPECT_TRUE(LoadCredentialFile(write(c.bytes)));
+        EXPECT_EQ(loadedToken, c.token);
+        EXPECT_EQ(loadedTokenSecret, c.secret);
+    }
+}
+
+TEST_F(CredentialFile, FailsWithoutTwoLinesAndKeepsWhatItRead) {
+    EXPECT_FALSE(LoadCredentialFile((folder_ / "absent.txt").string()));
+    EXPECT_EQ(loadedToken, "earlier token");
+    EXPECT_EQ(loadedTokenSecret, "earlier secret");
+
+    EXPECT_FALSE(LoadCredentialFile(write("")));
+    EXPECT_EQ(loadedToken, "earlier token");
+
+    for (const std::string oneLine : {"only-token\r\n", "only-token\n", "only-token"}) {
+        SCOPED_TRACE(oneLine);
+        loadedTokenSecret = "earlier secret";
+        EXPECT_FALSE(LoadCredentialFile(write(oneLine)));
+        EXPECT_EQ(loadedToken, "only-token");
+        EXPECT_EQ(loadedTokenSecret, "earlier secret");
+    }
+}
+
+TEST_F(CredentialFile, RefusesALineLongerThanTheLimitInsteadOfCuttingIt) {
+    const std::string longest(kCredentialLineLimit, 't');
+    const std::string tooLong(kCredentialLineLimit + 1, 't');
+
+    EXPECT_TRUE(LoadCredentialFile(write(longest + "\r\n" + longest + "\r\n")));
+    EXPECT_EQ(loadedToken, longest);
+    EXPECT_EQ(loadedTokenSecret, longest);
+    EXPECT_TRUE(LoadCredentialFile(write(longest + "\n" + longest)));
+    EXPECT_EQ(loadedTokenSecret, longest);
+
+    loadedToken = "earlier token";
+    loadedTokenSecret = "earlier secret";
+    EXPECT_FALSE(LoadCredentialFile(write(tooLong + "\nsecret\n")));
+    EXPECT_EQ(loadedToken, "earlier token");
+    EXPECT_EQ(loadedTokenSecret, "earlier secret");
+
+    // A cut-off read would have taken the tail of the long line as the second value.
+    EXPECT_FALSE(LoadCredentialFile(write(std::string(2 * kCredentialLineLimit, 'x') + "\n")));
+    EXPECT_EQ(loadedToken, "earlier token");
+
+    EXPECT_FALSE(LoadCredentialFile(write("token\r\n" + tooLong)));
+    EXPECT_EQ(loadedToken, "token");
+    EXPECT_EQ(loadedTokenSecret, "earlier secret");
+}
+
+TEST_F(CredentialFile, DefaultPathIsKeyTxtUnderTxtsOfTheWorkingDirectory) {
+    fs::create_directory(folder_ / "txts");
+    std::ofstream(folder_ / "txts" / "key.txt", std::ios::binary) << "dir-token\r\ndir-secret\r\n";
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder_);
+    const bool loaded = LoadCredentialFile();
+    fs::current_path(previous);
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(loadedToken, "dir-token");
+    EXPECT_EQ(loadedTokenSecret, "dir-secret");
+}
+
+}  // namespace
