@@ -2,16 +2,23 @@
 
 #include "mosaic/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
+#include "oauth/credential_file.h"
 #include "oauth/oauth_credentials.h"
 
 void loadPinnedTilesAtStartup() {
     loadPinnedTiles(pinnedListPath());
 }
 
-void ensureCredentials(HINSTANCE) {
-    // Until the credential file is read here, searches go out with the registration alone
-    // and the service refuses them; the next tick simply tries again.
-    publishCredentials(OAuthCredentials{consumerKey(), consumerSecret(), {}, {}});
+void runPinAuthorisation(HINSTANCE) {}
+
+void ensureCredentials(HINSTANCE instance) {
+    if (!LoadCredentialFile()) {
+        runPinAuthorisation(instance);
+        // Without a granted pair the program runs on; its searches are then refused.
+        LoadCredentialFile();
+    }
+    publishCredentials(
+        OAuthCredentials{consumerKey(), consumerSecret(), loadedToken, loadedTokenSecret});
 }
 
 bool handleMenuCommand(HWND, WORD) {

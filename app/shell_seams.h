@@ -11,6 +11,10 @@ void loadPinnedTilesAtStartup();
 // publishes the process-lifetime credentials.
 void ensureCredentials(HINSTANCE instance);
 
+// Obtains an access token through the service's PIN flow and appends it to
+// ./txts/key.txt. Does nothing yet: without a credential file searches are refused.
+void runPinAuthorisation(HINSTANCE instance);
+
 // Menu commands other than the exit command; false leaves the command to default processing.
 bool handleMenuCommand(HWND window, WORD command);
 
