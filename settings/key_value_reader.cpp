@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 
 #include "settings/option_store.h"
@@ -22,11 +23,16 @@ bool containsAnyKeyName(std::string_view text, std::span<const KeyTarget> table)
 
 }  // namespace
 
-bool readLinePiece(std::istream& in, std::string& piece) {
+namespace {
+
+// Reads one piece of at most kMaxLinePieceBytes bytes, up to and including a line feed, from
+// a source whose nextByte() yields a byte or EOF.
+template <typename NextByte>
+bool readPieceFrom(std::string& piece, NextByte nextByte) {
     piece.clear();
     while (piece.size() < kMaxLinePieceBytes) {
-        const auto next = in.get();
-        if (next == std::istream::traits_type::eof()) {
+        const int next = nextByte();
+        if (next == EOF) {
             break;
         }
         piece.push_back(static_cast<char>(next));
@@ -41,26 +47,21 @@ bool readLinePiece(std::istream& in, std::string& piece) {
     return true;
 }
 
+}  // namespace
+
+bool readLinePiece(std::istream& in, std::string& piece) {
+    return readPieceFrom(piece, [&in] {
+        const auto next = in.get();
+        return next == std::istream::traits_type::eof() ? EOF : static_cast<int>(next);
+    });
+}
+
 bool readLinePiece(std::FILE* in, std::string& piece) {
-    piece.clear();
     if (in == nullptr) {
+        piece.clear();
         return false;
     }
-    while (piece.size() < kMaxLinePieceBytes) {
-        const int next = std::fgetc(in);
-        if (next == EOF) {
-            break;
-        }
-        piece.push_back(static_cast<char>(next));
-        if (next == '\n') {
-            break;
-        }
-    }
-    if (piece.empty()) {
-        return false;
-    }
-    cutAtNul(piece);
-    return true;
+    return readPieceFrom(piece, [in] { return std::fgetc(in); });
 }
 
 std::int32_t parseLeadingInt(std::string_view text) {
