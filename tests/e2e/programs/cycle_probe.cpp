@@ -1,7 +1,8 @@
 // Runs whole search cycles the way the program's search worker does, on the Windows code
 // paths (signed search over verified TLS, WinINet download, OLE decoding), for the
 // end-to-end tests:
-//   cycle_probe [--workdir DIR] [--token T --token-secret S] [--cycles N]
+//   cycle_probe [--workdir DIR] [--token T --token-secret S] [--cycles N] [--pin-count N]
+// --pin-count lowers the replaceable cell count as that many pinnings would.
 // In the working directory it reads ./txts/tva_option.txt and ./txts/service.txt, sizes
 // the grid for the window of the options, and after every cycle moves the queue into the
 // grid. Prints one JSON line: per cycle the queue length and tilesPending, then the grid.
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     std::string token;
     std::string tokenSecret;
     int cycles = 1;
+    int pinCount = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view flag = argv[i];
         if (i + 1 >= argc) {
@@ -79,10 +81,12 @@ int main(int argc, char** argv) {
             tokenSecret = argv[++i];
         } else if (flag == "--cycles") {
             cycles = std::atoi(argv[++i]);
+        } else if (flag == "--pin-count") {
+            pinCount = std::atoi(argv[++i]);
         } else {
             std::fprintf(stderr,
                          "usage: cycle_probe [--workdir DIR] [--token T --token-secret S] "
-                         "[--cycles N]\n");
+                         "[--cycles N] [--pin-count N]\n");
             return 2;
         }
     }
@@ -100,6 +104,9 @@ int main(int argc, char** argv) {
     publishCredentials(OAuthCredentials{consumerKey(), consumerSecret(), token, tokenSecret});
     createGroupCanvases();
     rescaleGrid(optionOr("window_wid", 750), optionOr("window_hei", 375));
+    for (int pinned = 0; pinned < pinCount; ++pinned) {
+        pinTileCount();
+    }
 
     AppState& state = appState();
     std::string cycleReports;
