@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "http/service_operations.h"
 #include "mosaic/app_state.h"
@@ -84,14 +85,20 @@ int runSearchCycle(const SearchCycleServices& services) {
     services.search(body, keyword, count);
 
     int result = 0;
+    // The service lists every photo more than once per post; a link refused once (failed,
+    // undecodable, a duplicate) is not fetched again in the same cycle, so a broken or
+    // stalling image host costs one download, not one per mention.
+    std::set<std::string> refused;
     for (const std::string& url : extractImageLinks(std::string_view(body.data(), body.size()))) {
         // A name that cannot hold the whole address is never fetched: cutting it would name a
         // different image.
-        if (url.size() > kMaxTileNameLength || isKnownUrl(url)) {
+        if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url)) {
             continue;
         }
         if (queueNewImage(url, services)) {
             result = 1;
+        } else {
+            refused.insert(url);
         }
     }
     return result;

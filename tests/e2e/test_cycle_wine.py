@@ -131,16 +131,17 @@ class SearchCycleUnderWine(unittest.TestCase):
         self.assert_grid(reply["tiles"], ["d01.jpg", "d03.jpg"])
         downloads = [e["media"] for e in self.image_requests(entries)]
         self.assertEqual(sorted(set(downloads)), ["d01.jpg", "d02.jpg", "d03.jpg", "d04.jpg"])
-        # A queued link is known from then on; a refused one is fetched at each occurrence.
-        self.assertEqual(downloads.count("d01.jpg"), 1)
-        self.assertEqual(downloads.count("d03.jpg"), 1)
+        # A queued link is known from then on, and a refused one is not fetched again in the
+        # same cycle, however often the reply mentions it.
+        for name in ("d01.jpg", "d02.jpg", "d03.jpg", "d04.jpg"):
+            self.assertEqual(downloads.count(name), 1, name)
 
     def test_sets_without_usable_jpegs_queue_nothing(self):
         reply, entries = self.run_cycles("cycle-broken", kensaku_word="broken")
         self.assertEqual(reply["cycles"], [{"queued": 0, "tiles_pending": 0}])
         self.assertEqual(reply["tiles"], [])
         self.assertEqual(reply["cursor"], [-1, 0])
-        self.assertEqual(sorted({e["media"] for e in self.image_requests(entries)}),
+        self.assertEqual(sorted(e["media"] for e in self.image_requests(entries)),
                          ["x01.jpg", "x02.jpg", "x03.jpg", "x04.jpg"])
 
         reply, entries = self.run_cycles("cycle-png", kensaku_word="png")

@@ -118,6 +118,7 @@ TEST_F(SearchCycle, QueuesNewPicturesInReplyOrderAndSkipsTheRest) {
                   photo(R"(http:\/\/img\/unreachable.jpg)") + photo(R"(http:\/\/img\/page.jpg)") +
                   photo(R"(http:\/\/img\/empty.jpg)") + photo(R"(http:\/\/img\/same-as-a.jpg)") +
                   photo(R"(http:\/\/img\/same-as-shown.jpg)") + photo(R"(http:\/\/img\/b.jpg)") +
+                  photo(R"(http:\/\/img\/page.jpg)") + photo(R"(http:\/\/img\/unreachable.jpg)") +
                   "]}";
     world.downloads["http://img/a.jpg"] = pictureOf(300, 40, 30);
     world.downloads["http://img/page.jpg"] = DownloadResult{true, {'<', 'h'}, std::nullopt};
@@ -128,7 +129,8 @@ TEST_F(SearchCycle, QueuesNewPicturesInReplyOrderAndSkipsTheRest) {
 
     EXPECT_EQ(runSearchCycle(world.services()), 1);
 
-    // Neither the shown link nor the one queued earlier in the same reply is fetched again.
+    // Neither the shown link, nor the one queued earlier in the same reply, nor one refused
+    // earlier in the cycle is fetched again.
     EXPECT_EQ(world.fetched,
               (std::vector<std::string>{"http://img/a.jpg", "http://img/unreachable.jpg",
                                         "http://img/page.jpg", "http://img/empty.jpg",
