@@ -124,13 +124,18 @@ def _status(keyword, set_name, position, photos, image_base, secure_base, create
     return status
 
 
+# Posts carry the time the service started, so that two replies of one run to the same
+# search are the same bytes (tests compare a cut reply with a whole one).
+_STARTED = time.gmtime()
+
+
 def build_search_reply(keyword: str, count: int, image_base: str, secure_base: str,
                        offset: int = 0) -> bytes:
     """The reply body for a search: `count` statuses whose photos cycle through the set that
     the keyword names (no statuses for "empty"), starting `offset` photos into the set."""
     set_name = image_set_for(keyword)
     names, per_status = IMAGE_SETS[set_name]
-    created = time.strftime("%a %b %d %H:%M:%S +0000 %Y", time.gmtime())
+    created = time.strftime("%a %b %d %H:%M:%S +0000 %Y", _STARTED)
     statuses = []
     if names:
         for position in range(count):
