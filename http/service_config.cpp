@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <mutex>
-#include <sstream>
 
 #include "oauth/consumer_registration.h"
 
@@ -32,12 +31,15 @@ ServiceConfig ParseServiceConfig(std::string_view text) {
             continue;
         }
         if (key == "service_url") {
-            config.serviceUrl = value;
-            while (config.serviceUrl.ends_with('/')) {
-                config.serviceUrl.pop_back();
+            std::string url = value;
+            while (url.ends_with('/')) {
+                url.pop_back();
             }
-            if (config.serviceUrl.empty()) {
-                config.serviceUrl = kDefaultServiceUrl;
+            // A plain-text service would see the access token in clear; the client picks TLS
+            // by the lower-case scheme.
+            constexpr std::string_view kHttps = "https://";
+            if (url.starts_with(kHttps) && url.size() > kHttps.size()) {
+                config.serviceUrl = url;
             }
         } else if (key == "consumer_key") {
             config.consumerKey = value;
@@ -56,9 +58,14 @@ bool loadServiceConfig(const std::string& path) {
         setServiceConfig(ServiceConfig{});
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    setServiceConfig(ParseServiceConfig(text.str()));
+    std::string text(kMaxServiceConfigBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    if (text.size() > kMaxServiceConfigBytes) {
+        setServiceConfig(ServiceConfig{});
+        return false;
+    }
+    setServiceConfig(ParseServiceConfig(text));
     return true;
 }
 

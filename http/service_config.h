@@ -8,7 +8,9 @@
 // key=value per line; a CR before the line end is dropped, blank lines and lines
 // starting with "#" are skipped, a line is split at its first "=", unknown keys are
 // ignored, and a missing file, key or value keeps the built-in value:
-//   service_url=https://host[:port]   scheme, host and optional port of the API host
+//   service_url=https://host[:port]   scheme, host and optional port of the API host; only
+//                                     https is taken, since every request carries the
+//                                     access token
 //   consumer_key=...                  the application's consumer key
 //   consumer_secret=...               the application's consumer secret
 //   ca_bundle=path/to/ca.pem          a PEM file of extra trusted roots, relative to the
@@ -19,6 +21,8 @@
 #include <string_view>
 
 inline constexpr const char* kDefaultServiceUrl = "https://api.twitter.com";
+// A configuration file larger than this is not read at all.
+inline constexpr std::size_t kMaxServiceConfigBytes = 64 * 1024;
 inline constexpr const char* kServiceConfigPath = "./txts/service.txt";
 
 struct ServiceConfig {

@@ -27,8 +27,10 @@ TEST(ParseServiceConfig, ReadsTheFourKeysAndIgnoresTheRest) {
 }
 
 TEST(ParseServiceConfig, MissingOrEmptyValuesKeepTheBuiltInOnes) {
-    for (const char* text : {"", "service_url=\nca_bundle=\n", "service_url=///\n",
-                             " service_url=https://x\n", "#service_url=https://x\n"}) {
+    for (const char* text :
+         {"", "service_url=\nca_bundle=\n", "service_url=///\n", " service_url=https://x\n",
+          "#service_url=https://x\n", "service_url=http://127.0.0.1:8080\n",
+          "service_url=127.0.0.1\n", "service_url=https://\n"}) {
         SCOPED_TRACE(text);
         const ServiceConfig config = ParseServiceConfig(text);
         EXPECT_EQ(config.serviceUrl, "https://api.twitter.com");
@@ -59,6 +61,12 @@ TEST(LoadServiceConfig, AppliesTheFileAndFallsBackWithoutOne) {
     EXPECT_EQ(serviceUrl("/x"), "https://127.0.0.1:10/x");
 
     EXPECT_FALSE(loadServiceConfig((folder.path() / "absent.txt").string()));
+    EXPECT_EQ(serviceUrl("/1.1/search/tweets.json"),
+              "https://api.twitter.com/1.1/search/tweets.json");
+
+    std::ofstream(file, std::ios::trunc) << "service_url=https://127.0.0.1:11\n"
+                                         << std::string(kMaxServiceConfigBytes, '#');
+    EXPECT_FALSE(loadServiceConfig(file.string())) << "an oversized file is not read";
     EXPECT_EQ(serviceUrl("/1.1/search/tweets.json"),
               "https://api.twitter.com/1.1/search/tweets.json");
 }
