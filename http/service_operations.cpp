@@ -46,9 +46,10 @@ void FetchRequestToken(std::vector<char>& body) {
 }
 
 void FetchAccessToken(std::vector<char>& body, const std::string& requestToken) {
-    // Encoded so that a value holding "&", "=" or "%" reaches the service unchanged:
-    // the signer decodes each parameter after splitting the query.
-    PostWithConsumerRegistration(body, serviceUrl("/oauth/access_token") +
-                                           "?oauth_token=" + PercentEncode(UpToNul(requestToken)) +
-                                           "&oauth_verifier=" + PercentEncode(UpToNul(pinText)));
+    std::string url = serviceUrl("/oauth/access_token");
+    url += "?oauth_token=";
+    url += UpToNul(requestToken);
+    url += "&oauth_verifier=";
+    url += UpToNul(pinText);
+    PostWithConsumerRegistration(body, url);
 }

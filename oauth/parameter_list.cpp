@@ -23,10 +23,6 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && startsWithIgnoringCase(a, b);
-}
-
 int compareBytes(std::string_view a, std::string_view b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
@@ -57,20 +53,11 @@ void appendRootPathIfMissing(std::string& baseUrl) {
     }
 }
 
-// Drops an explicit default port 80 from an http authority. Only the authority's own
-// port is touched, and only for http: an https URL naming port 80 must still reach it.
-void dropDefaultHttpPort(std::string& baseUrl) {
-    const std::size_t separator = baseUrl.find("://");
-    if (separator == std::string::npos ||
-        !equalsIgnoringCase(std::string_view(baseUrl).substr(0, separator), "http")) {
-        return;
-    }
-    const std::size_t authorityStart = separator + 3;
-    const std::size_t authorityEnd = std::min(baseUrl.find('/', authorityStart), baseUrl.size());
-    const std::string_view authority =
-        std::string_view(baseUrl).substr(authorityStart, authorityEnd - authorityStart);
-    if (authority.size() > 3 && authority.ends_with(":80")) {
-        baseUrl.erase(authorityEnd - 3, 3);
+// Removes the ":80" of the first ":80/" in the base URL, whatever the scheme.
+void dropPortEighty(std::string& baseUrl) {
+    const std::size_t port = baseUrl.find(":80/");
+    if (port != std::string::npos) {
+        baseUrl.erase(port, 3);
     }
 }
 
@@ -98,7 +85,7 @@ void SplitUrlParameters(std::string_view url, ParameterList& list, bool plusIsSp
         if (!baseTaken) {
             baseTaken = true;
             appendRootPathIfMissing(list.back());
-            dropDefaultHttpPort(list.back());
+            dropPortEighty(list.back());
         }
     }
 }
@@ -144,9 +131,7 @@ std::string SerializeParameters(const ParameterList& list, std::size_t start) {
             piece = PercentEncode(std::string_view(entry).substr(0, equals)) + "=" +
                     PercentEncode(std::string_view(entry).substr(equals + 1));
         } else {
-            // A bare word is encoded as well, so that a decoded space or "&" in it cannot
-            // break the request line or split into a parameter that was never signed.
-            piece = PercentEncode(entry) + "=";
+            piece = entry + "=";
         }
         if (i != start && !afterUrl) {
             result.push_back('&');

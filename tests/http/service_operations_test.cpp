@@ -179,8 +179,39 @@ TEST_F(ServiceOperations, AWrongPinIsRefusedAndTheRefusalIsHandedOver) {
     FetchAccessToken(reply, requestToken);
     EXPECT_NE(Text(reply).find("Invalid oauth_verifier"), std::string::npos) << Text(reply);
     const std::string entry = service_->LastLogEntry();
-    // The whole text is one verifier, not a verifier and a parameter of its own.
-    EXPECT_NE(entry.find("\"oauth_verifier\": \"0000000&x=1\""), std::string::npos) << entry;
+    // Inserted as given, the "&" in the PIN starts a parameter of its own.
+    EXPECT_NE(entry.find("\"oauth_verifier\": \"0000000\""), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\"x\": \"1\""), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\"signature\": \"ok\""), std::string::npos) << entry;
+}
+
+// The first character written as a "%" escape, which only decodes back if it is not
+// encoded again on the way.
+std::string EscapeFirst(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto first = static_cast<unsigned char>(text.at(0));
+    return std::string{'%', kHex[first >> 4], kHex[first & 0xF]} + text.substr(1);
+}
+
+TEST_F(ServiceOperations, TheRequestTokenAndPinAreInsertedUnencoded) {
+    std::vector<char> reply;
+    FetchRequestToken(reply);
+    const std::string requestToken = FormValue(Text(reply), "oauth_token");
+    ASSERT_FALSE(requestToken.empty()) << Text(reply);
+    std::vector<char> pin;
+    ASSERT_TRUE(HttpFetch(pin, serviceUrl("/_test/pin") + "?oauth_token=" + requestToken));
+    std::string givenPin = Text(pin);
+    while (!givenPin.empty() && (givenPin.back() == '\n' || givenPin.back() == '\r')) {
+        givenPin.pop_back();
+    }
+    ASSERT_FALSE(givenPin.empty());
+
+    pinText = EscapeFirst(givenPin);
+    FetchAccessToken(reply, EscapeFirst(requestToken));
+    EXPECT_FALSE(FormValue(Text(reply), "oauth_token_secret").empty()) << Text(reply);
+    const std::string entry = service_->LastLogEntry();
+    EXPECT_NE(entry.find("\"oauth_token\": \"" + requestToken + "\""), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\"oauth_verifier\": \"" + givenPin + "\""), std::string::npos) << entry;
     EXPECT_NE(entry.find("\"signature\": \"ok\""), std::string::npos) << entry;
 }
 

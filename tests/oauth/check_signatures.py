@@ -33,6 +33,7 @@ CASES = [
     ("POST", "http://127.0.0.1:8080/form?name=J%C3%BCrgen+X&empty=",
      "k&y", "s e/c", "t", "ts%", {b"name": "Jürgen+X".encode(), b"empty": b""}),
     ("GET", "http://api.example.test:80/p?a=1", "key", "secret", None, None, {b"a": b"1"}),
+    ("POST", "https://api.example.test:80/oauth/request_token", "key", "secret", None, None, {}),
     ("GET", "https://h.example/t?z=last", "key", "secret", "", "only-secret", {b"z": b"last"}),
 ]
 
@@ -44,7 +45,7 @@ def encode(data: bytes) -> bytes:
 def expected_base_url(url: str) -> bytes:
     parts = urllib.parse.urlsplit(url)
     netloc = parts.netloc
-    if parts.scheme == "http" and netloc.endswith(":80"):
+    if netloc.endswith(":80"):
         netloc = netloc[:-3]
     return f"{parts.scheme}://{netloc}{parts.path or '/'}".encode()
 

@@ -57,20 +57,22 @@ TEST(SplitUrlParameters, HostWithoutPathGetsARootPath) {
     EXPECT_THAT(split("https://example.com/x", false), ElementsAre("https://example.com/x"));
 }
 
-TEST(SplitUrlParameters, DefaultHttpPortIsDroppedOtherPortsKept) {
+TEST(SplitUrlParameters, FirstPortEightyBeforeASlashIsDroppedWhateverTheScheme) {
     EXPECT_THAT(split("http://example.com:80/p?a=1", false),
                 ElementsAre("http://example.com/p", "a=1"));
     EXPECT_THAT(split("http://example.com:80", false), ElementsAre("http://example.com/"));
+    EXPECT_THAT(split("https://example.com:80/p", false), ElementsAre("https://example.com/p"));
+    EXPECT_THAT(split("http://example.com/a:80/b", false), ElementsAre("http://example.com/a/b"));
+    EXPECT_THAT(split("https://h:80/a:80/b", false), ElementsAre("https://h/a:80/b"));
+    EXPECT_THAT(split("https://h/p?x=:80/", false), ElementsAre("https://h/p", "x=:80/"));
+}
+
+TEST(SplitUrlParameters, OtherPortsAndPortEightyWithoutSlashAreKept) {
     EXPECT_THAT(split("http://example.com:8080/p", false),
                 ElementsAre("http://example.com:8080/p"));
     EXPECT_THAT(split("http://example.com:180/p", false), ElementsAre("http://example.com:180/p"));
-}
-
-// Dropping ":80" elsewhere would send the request to another port or change its path.
-TEST(SplitUrlParameters, PortEightyIsKeptWhereItIsNotTheHttpDefault) {
-    EXPECT_THAT(split("https://example.com:80/p", false), ElementsAre("https://example.com:80/p"));
-    EXPECT_THAT(split("http://example.com/a:80/b", false),
-                ElementsAre("http://example.com/a:80/b"));
+    EXPECT_THAT(split("http://example.com:800/p", false), ElementsAre("http://example.com:800/p"));
+    EXPECT_THAT(split("https://h/p:80", false), ElementsAre("https://h/p:80"));
 }
 
 TEST(SplitUrlParameters, AppendsAfterExistingEntries) {
@@ -147,10 +149,10 @@ TEST(SerializeParameters, EntryZeroWithoutSchemeIsAnOrdinaryPair) {
     EXPECT_EQ(SerializeParameters(ParameterList{"a=1", "b=2"}, 0), "a=1&b=2");
 }
 
-// A bare word holding a space or "&" must not break the request line or add a pair.
-TEST(SerializeParameters, BareWordsAreEncoded) {
-    const ParameterList list = split("https://h/p?tom%26jerry&a%20b", false);
-    EXPECT_EQ(SerializeParameters(list, 0), "https://h/p?tom%26jerry=&a%20b=");
+TEST(SerializeParameters, BareWordsAreWrittenUnencoded) {
+    const ParameterList list = split("https://h/p?tom%26jerry&a%20b&%E3%81%82", false);
+    EXPECT_EQ(SerializeParameters(list, 0), "https://h/p?tom&jerry=&a b=&\xE3\x81\x82=");
+    EXPECT_EQ(SerializeParameters(ParameterList{"https://h/p", "a b", "c=d e"}, 1), "a b=&c=d%20e");
 }
 
 }  // namespace
