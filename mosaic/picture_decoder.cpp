@@ -20,21 +20,23 @@ std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes) {
         return std::nullopt;
     }
     std::size_t pos = 2;
-    while (pos < bytes.size()) {
-        if (bytes[pos] != 0xFF) {
-            return std::nullopt;
+    for (;;) {
+        // Like libjpeg, bytes other than 0xFF before a marker are passed over, as is a
+        // stuffed zero (0xFF 0x00); any run of 0xFF is fill before the marker code.
+        while (pos < bytes.size() && bytes[pos] != 0xFF) {
+            ++pos;
         }
         while (pos < bytes.size() && bytes[pos] == 0xFF) {
-            ++pos;  // fill bytes before a marker
+            ++pos;
         }
         if (pos >= bytes.size()) {
             return std::nullopt;
         }
         const std::uint8_t marker = bytes[pos++];
-        if (isStandalone(marker)) {
+        if (marker == 0x00 || isStandalone(marker)) {
             continue;
         }
-        if (marker == 0xD9 || marker == 0xDA || marker == 0x00) {
+        if (marker == 0xD9 || marker == 0xDA) {
             return std::nullopt;  // end of image or scan data before any frame header
         }
         if (bytes.size() - pos < 2) {
@@ -55,7 +57,11 @@ std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes) {
         }
         pos += length;
     }
-    return std::nullopt;
+}
+
+bool pictureSizeAllowed(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
+    const auto size = readJpegSize(bytes);
+    return size && pictureSizeAcceptable(size->width, size->height, maxPixels);
 }
 
 std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes) {

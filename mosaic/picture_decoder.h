@@ -4,12 +4,13 @@
 #include <optional>
 #include <span>
 
+#include "mosaic/image_limits.h"
 #include "mosaic/surface.h"
 
-// Decodes encoded image bytes (JPEG; on Windows whatever the OLE picture decoder accepts)
-// into a surface at the picture's natural size. Gives no picture for bytes that cannot be
-// decoded, for an empty input, for inputs larger than kMaxImageBytes and for pictures larger
-// than kMaxPicturePixels. Safe to call on any thread.
+// Decodes JPEG bytes into a surface at the picture's natural size. Gives no picture for bytes
+// that cannot be decoded, for an empty input, for inputs larger than kMaxImageBytes, for
+// pictures larger than kMaxPicturePixels and for bytes whose frame size cannot be read
+// before decoding (see pictureSizeAllowed). Safe to call on any thread.
 std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes);
 
 // decodePicture with another bound on the picture's pixel count.
@@ -22,5 +23,15 @@ struct PictureSize {
 };
 
 // The frame size written in a JPEG's start-of-frame header, without decoding anything;
-// none when the bytes are not a JPEG or the header is cut short.
+// none when the bytes do not begin with a JPEG start-of-image marker, when scan data or the
+// end of the image comes before a frame header, or when a segment is cut short. Stray bytes
+// between segments are passed over the way libjpeg passes over them, so a frame header that
+// libjpeg would find is found here too.
 std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes);
+
+// The check made before any decoder sees the bytes: true only when readJpegSize finds a frame
+// size and that size is within maxPixels. Bytes whose size cannot be told this way (not a
+// JPEG, or no readable frame header) are refused rather than left to a decoder that would
+// allocate the whole picture first.
+bool pictureSizeAllowed(std::span<const std::uint8_t> bytes,
+                        std::uint64_t maxPixels = kMaxPicturePixels);

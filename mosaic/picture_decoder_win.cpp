@@ -112,10 +112,10 @@ std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
     if (bytes.empty() || bytes.size() > kMaxImageBytes) {
         return std::nullopt;
     }
-    // The decoder allocates the whole picture itself, so an oversized JPEG is refused from
-    // its header before the decoder sees it.
-    if (const auto jpegSize = readJpegSize(bytes);
-        jpegSize && !pictureSizeAcceptable(jpegSize->width, jpegSize->height, maxPixels)) {
+    // The decoder allocates the whole picture itself, so the size is checked from the JPEG
+    // header before it sees the bytes; bytes whose size cannot be read that way (other
+    // formats among them) never reach it.
+    if (!pictureSizeAllowed(bytes, maxPixels)) {
         return std::nullopt;
     }
     ComScope com;

@@ -31,7 +31,8 @@ bool isReservedDeviceName(std::string_view fileName) {
     for (const char c : stem) {
         upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
     }
-    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") {
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+        upper == "CONOUT$") {
         return true;
     }
     return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
@@ -324,6 +325,12 @@ void loadPinnedTiles(const std::filesystem::path& path) {
             break;
         }
         if (!std::all_of(table.begin(), table.end(), [](const KeyTarget& t) { return t.found; })) {
+            continue;
+        }
+        // A name cut by the reader would be another address than the one pinned. The line is
+        // dropped: not shown, not pinned, not written back. The program never writes such a
+        // line itself, since names longer than kMaxValueBytes are never pinned.
+        if (table[0].truncated) {
             continue;
         }
         DormantPin entry{name, column, row};

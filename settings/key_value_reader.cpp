@@ -113,6 +113,7 @@ void applyKeyValueLine(std::string_view line, std::span<KeyTarget> table) {
         if (value.empty()) {
             continue;
         }
+        row.truncated = value.size() > kMaxValueBytes;
         value = value.substr(0, kMaxValueBytes);
 
         if (row.intTarget != nullptr) {

@@ -26,6 +26,7 @@ struct KeyTarget {
     std::int32_t* intTarget = nullptr;  // where a converted integer goes, or none
     std::string* textTarget = nullptr;  // where the value text goes, or none
     bool found = false;                 // set once the key received a value
+    bool truncated = false;             // whether the value last received was cut at kMaxValueBytes
 };
 
 // Reads the next line piece (at most kMaxLinePieceBytes bytes, ending at and including a line

@@ -42,6 +42,15 @@ void writeFrameSize(Bytes& jpeg, std::uint16_t width, std::uint16_t height) {
     jpeg[at + 3] = static_cast<std::uint8_t>(width & 0xFF);
 }
 
+// The JPEG with extra bytes put just before its start-of-frame marker.
+Bytes withBytesBeforeFrame(const Bytes& jpeg, const Bytes& extra) {
+    const std::size_t at = frameHeightOffset(jpeg);
+    EXPECT_NE(at, 0u);
+    Bytes out = jpeg;
+    out.insert(out.begin() + static_cast<std::ptrdiff_t>(at - 5), extra.begin(), extra.end());
+    return out;
+}
+
 TEST(DecodePicture, KeepsNaturalSizeAndColours) {
     // Four 16-pixel-wide bands: wide enough that compression leaves their centres close.
     const std::uint32_t bands[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
@@ -142,6 +151,82 @@ TEST(ReadJpegSize, FindsTheFrameBehindOtherSegmentsOrNothing) {
     EXPECT_FALSE(readJpegSize(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xFF, 0}).has_value());
 }
 
+TEST(ReadJpegSize, PassesOverStrayBytesBeforeAMarkerAsLibjpegDoes) {
+    const Bytes jpeg = testjpeg::solid(77, 33, 0x404040);
+    const Bytes extras[] = {
+        {0x00},
+        {0x12, 0x34, 0x56},
+        {0xFF, 0x00},  // a stuffed zero
+        {'j', 'u', 'n', 'k', 0xFF, 0x00, 0xFF, 0xFF, 0x00, 0x7F},
+        Bytes(600, 0xAB),
+    };
+    for (const Bytes& extra : extras) {
+        const Bytes garbled = withBytesBeforeFrame(jpeg, extra);
+        const auto size = readJpegSize(garbled);
+        ASSERT_TRUE(size.has_value()) << extra.size() << " extra bytes";
+        EXPECT_EQ(size->width, 77);
+        EXPECT_EQ(size->height, 33);
+        // libjpeg reads the same picture from them.
+        const auto picture = decodePicture(garbled);
+        ASSERT_TRUE(picture.has_value()) << extra.size() << " extra bytes";
+        EXPECT_EQ(picture->width, 77);
+        EXPECT_EQ(picture->height, 33);
+    }
+
+    // Stray bytes right after the start-of-image marker, before any segment.
+    Bytes afterStart = jpeg;
+    afterStart.insert(afterStart.begin() + 2, {0x01, 0x02, 0x03});
+    ASSERT_TRUE(readJpegSize(afterStart).has_value());
+    EXPECT_EQ(readJpegSize(afterStart)->width, 77);
+
+    // An oversized frame stays oversized behind stray bytes.
+    Bytes bomb = testjpeg::solid(8, 8, 0x123456);
+    writeFrameSize(bomb, 9000, 9000);
+    const Bytes garbledBomb = withBytesBeforeFrame(bomb, {0x11, 0x22, 0xFF, 0x00});
+    ASSERT_TRUE(readJpegSize(garbledBomb).has_value());
+    EXPECT_EQ(readJpegSize(garbledBomb)->width, 9000);
+    EXPECT_FALSE(pictureSizeAllowed(garbledBomb));
+    EXPECT_FALSE(decodePicture(garbledBomb).has_value());
+
+    // Still nothing without the start-of-image marker first, or with only stray bytes.
+    EXPECT_FALSE(readJpegSize(Bytes(jpeg.begin() + 2, jpeg.end())).has_value());
+    Bytes shifted = jpeg;
+    shifted.insert(shifted.begin(), 0x00);
+    EXPECT_FALSE(readJpegSize(shifted).has_value());
+    EXPECT_FALSE(readJpegSize(Bytes{0xFF, 0xD8, 1, 2, 3, 4, 5, 0xFF, 0x00, 6}).has_value());
+    EXPECT_FALSE(
+        readJpegSize(Bytes{0xFF, 0xD8, 1, 2, 0xFF, 0xD9, 0xFF, 0xC0, 0, 11, 8, 0, 1, 0, 1, 3})
+            .has_value())
+        << "end of image before the frame header";
+}
+
+TEST(PictureSizeAllowed, OnlyAReadableFrameSizeWithinTheLimitIsLetThrough) {
+    const Bytes jpeg = testjpeg::solid(100, 50, 0x336699);
+    EXPECT_TRUE(pictureSizeAllowed(jpeg));
+    EXPECT_TRUE(pictureSizeAllowed(jpeg, 5000));
+    EXPECT_FALSE(pictureSizeAllowed(jpeg, 4999));
+
+    Bytes empty = jpeg;
+    writeFrameSize(empty, 100, 0);
+    EXPECT_FALSE(pictureSizeAllowed(empty)) << "a frame of no rows";
+
+    // Pictures whose size only a full decoder would tell are refused before decoding.
+    const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x01, 0, 0x01, 0, 0x80, 0, 0};
+    const Bytes bmp = {'B', 'M', 0x3A, 0,    0, 0, 0, 0,    0, 0, 0x36, 0,    0, 0,    0x28,
+                       0,   0,   0,    0x01, 0, 0, 0, 0x01, 0, 0, 0,    0x01, 0, 0x18, 0};
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                       'I',  'H', 'D', 'R', 0,    0,    0,    1,    0, 0, 0, 1};
+    EXPECT_FALSE(pictureSizeAllowed(gif));
+    EXPECT_FALSE(pictureSizeAllowed(bmp));
+    EXPECT_FALSE(pictureSizeAllowed(png));
+    EXPECT_FALSE(pictureSizeAllowed(Bytes{}));
+    // A JPEG whose frame header cannot be reached: scan data first, or cut before it.
+    EXPECT_FALSE(pictureSizeAllowed(
+        Bytes{0xFF, 0xD8, 0xFF, 0xDA, 0, 2, 0xFF, 0xC0, 0, 11, 8, 0, 1, 0, 1, 3}));
+    EXPECT_FALSE(pictureSizeAllowed(
+        Bytes(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(frameHeightOffset(jpeg)))));
+}
+
 // Deterministic mutations of a real JPEG: whatever the decoder makes of them, it must come
 // back, and a picture it gives must be whole.
 TEST(DecodePicture, SurvivesMutatedJpegs) {
@@ -162,6 +247,11 @@ TEST(DecodePicture, SurvivesMutatedJpegs) {
         if (const auto picture = decodePicture(mutated)) {
             ++decoded;
             ASSERT_TRUE(pictureSizeAcceptable(picture->width, picture->height));
+            // The size checked before decoding is the size decoded.
+            const auto header = readJpegSize(mutated);
+            ASSERT_TRUE(header.has_value()) << "round " << round;
+            ASSERT_EQ(header->width, picture->width) << "round " << round;
+            ASSERT_EQ(header->height, picture->height) << "round " << round;
             ASSERT_EQ(picture->pixels.size(),
                       static_cast<std::size_t>(picture->width) * picture->height);
         }

@@ -206,6 +206,37 @@ TEST_F(PinnedTilesTest, ListLinesWithoutAllThreeKeysAreIgnored) {
     EXPECT_EQ(appState().replaceableCount, 49);
 }
 
+TEST_F(PinnedTilesTest, ListLinesWhoseNameWasCutAreDropped) {
+    // 300 bytes: the reader keeps only the first 255, which would name another picture.
+    const std::string longName = "http://p.example/" + std::string(279, 'a') + ".jpg";
+    ASSERT_EQ(longName.size(), 300u);
+    const std::string cutName = longName.substr(0, 255);
+    writeBytes(root_ / "kotei_tiles" / pinnedFileName(longName), testjpeg::solid(4, 4, 0));
+    writeBytes(root_ / "kotei_tiles" / pinnedFileName(cutName), testjpeg::solid(4, 4, 0));
+    writeBytes(root_ / "kotei_tiles" / "b.jpg", testjpeg::solid(4, 4, 0));
+    const std::string edge = "http://p.example/" + std::string(234, 'e') + ".jpg";
+    ASSERT_EQ(edge.size(), 255u);
+    writeBytes(root_ / "kotei_tiles" / pinnedFileName(edge), testjpeg::solid(4, 4, 0));
+    std::ofstream(pinnedListPath()) << "name=" << longName << ",x=1,y=1\n"
+                                    << "name=http://p.example/b.jpg,x=2,y=2\n"
+                                    << "name=" << longName << ",x=9,y=9\n"
+                                    << "name=" << edge << ",x=3,y=3\n";
+    restart(1500, 750);
+    EXPECT_EQ(cellsOfGrid(), (std::vector<Cell>{{2, 2}, {3, 3}}));
+    for (const Tile& tile : *gridTiles()) {
+        EXPECT_NE(tile.name, cutName);
+    }
+    EXPECT_EQ(gridTiles()->back().name, edge) << "a name of exactly 255 bytes loads whole";
+    EXPECT_TRUE(appState().dormantPins.empty()) << "not kept to be written back either";
+    EXPECT_EQ(appState().replaceableCount, 48);
+
+    // The next write of the list leaves the dropped lines out.
+    rightClickAndPin(placeImage("http://p.example/new.jpg", Cell{0, 0}));
+    const std::string list = readText(pinnedListPath());
+    EXPECT_EQ(list.find(cutName), std::string::npos) << list;
+    EXPECT_NE(list.find("name=http://p.example/b.jpg,x=2,y=2\n"), std::string::npos) << list;
+}
+
 TEST_F(PinnedTilesTest, MissingOrBrokenImagesStayListedUntilTheyComeBack) {
     writeBytes(root_ / "kotei_tiles" / "broken.jpg", {0xFF, 0xD8, 1, 2, 3});
     writeBytes(root_ / "kotei_tiles" / "far.jpg", testjpeg::solid(4, 4, 0));
@@ -248,6 +279,8 @@ TEST_F(PinnedTilesTest, FileNamesThatCouldEscapeOrThatWindowsCannotStoreAreRepla
     EXPECT_EQ(pinnedFileName("http://pbs.example/media/Ab-c_1.jpg"), "Ab-c_1.jpg");
     EXPECT_EQ(pinnedFileName("http://pbs.example/media/CONSOLE.jpg"), "CONSOLE.jpg");
     EXPECT_EQ(pinnedFileName("http://pbs.example/media/COM10.jpg"), "COM10.jpg");
+    EXPECT_EQ(pinnedFileName("http://pbs.example/media/CONIN.jpg"), "CONIN.jpg");
+    EXPECT_EQ(pinnedFileName("http://pbs.example/media/CONOUT$$.jpg"), "CONOUT$$.jpg");
     const std::vector<std::string> unsafe = {
         "abc.jpg",           "http://e.example/",      "http://e.example/..",
         "http://e/.",        "http://e/..\\..\\w.jpg", "http://e/C:w.jpg",
@@ -256,7 +289,8 @@ TEST_F(PinnedTilesTest, FileNamesThatCouldEscapeOrThatWindowsCannotStoreAreRepla
         "http://e/a*.jpg",   "http://e/a?b.jpg",       "http://e/a\"b.jpg",
         "http://e/a<b.jpg",  "http://e/a>b.jpg",       "http://e/a|b.jpg",
         "http://e/a.jpg.",   "http://e/a.jpg ",        "http://e/a\tb.jpg",
-        "http://e/\x7f.jpg", "http://e/\x95\x5c.jpg",  "http://e/prn.jpg"};
+        "http://e/\x7f.jpg", "http://e/\x95\x5c.jpg",  "http://e/prn.jpg",
+        "http://e/CONIN$",   "http://e/conout$.jpg",   "http://e/Conin$ .x.y"};
     std::vector<std::string> derived;
     for (const std::string& name : unsafe) {
         const std::string file = pinnedFileName(name);

@@ -204,6 +204,38 @@ TEST(KeyValueLine, ValuesAreCutAt255Bytes) {
     EXPECT_EQ(digits.x, 1) << "only the first 255 bytes are converted";
 }
 
+TEST(KeyValueLine, CutValuesAreFlaggedAndOnlyThose) {
+    struct Case {
+        std::string line;
+        bool truncated;
+    };
+    const Case cases[] = {
+        {"kensaku_word=" + std::string(255, 'w') + "\n", false},
+        {"kensaku_word=" + std::string(256, 'w') + "\n", true},
+        {"kensaku_word=" + std::string(300, 'w') + ",window_x=1\n", true},
+        {"kensaku_word=" + std::string(255, 'w') + ",window_x=1\n", false},
+        {"kensaku_word=short\n", false},
+    };
+    for (const Case& c : cases) {
+        SampleTable table;
+        table.apply(c.line);
+        EXPECT_TRUE(table.found(3));
+        EXPECT_EQ(table.rows[3].truncated, c.truncated) << c.line.size() << " bytes";
+        EXPECT_FALSE(table.rows[4].truncated);
+    }
+
+    // Integers are flagged the same way; the flag follows the value last received.
+    SampleTable table;
+    table.apply("window_x=" + std::string(300, '7') + "\n");
+    EXPECT_TRUE(table.rows[4].truncated);
+    table.apply("window_x=5\n");
+    EXPECT_FALSE(table.rows[4].truncated);
+    table.apply("kensaku_word=" + std::string(400, 'k') + "\n");
+    table.apply("kensaku_word=\n");
+    EXPECT_TRUE(table.rows[3].truncated) << "an ignored empty value leaves the last one";
+    EXPECT_EQ(table.word, std::string(255, 'k'));
+}
+
 TEST(KeyValueLine, MultibyteBytesArePreserved) {
     // Shift-JIS for a Japanese phrase; 0x5C and 0x40 appear as trail bytes.
     const std::string shiftJis = "\x95\x5c\x8e\xa6\x83\x40\x94\x4c\x82\xcc\x8e\xca\x90\x5e";
