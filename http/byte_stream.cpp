@@ -17,12 +17,19 @@ IoStatus WriteAll(ByteStream& stream, const char* data, std::size_t size) {
     return IoStatus::Ok;
 }
 
-ReplyStatus ReadReply(ByteStream& stream, std::vector<char>& raw, std::size_t maxBytes) {
+ReplyStatus ReadReply(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline,
+                      std::size_t maxBytes) {
     std::array<char, kReceiveChunkBytes> chunk;
     for (;;) {
+        const std::chrono::milliseconds wait = ReadWait(deadline);
+        if (wait <= std::chrono::milliseconds::zero()) {
+            return ReplyStatus::TooSlow;
+        }
+        stream.LimitReadWait(wait);
         const IoResult result = stream.ReadSome(chunk.data(), chunk.size());
         if (result.status == IoStatus::TimedOut) {
-            return ReplyStatus::TimedOut;
+            // A wait cut short by the deadline is the deadline's failure, not a stall.
+            return IoClock::now() >= deadline ? ReplyStatus::TooSlow : ReplyStatus::TimedOut;
         }
         // A count past the chunk would be a broken stream: end rather than read past it.
         if (result.status != IoStatus::Ok || result.count == 0 || result.count > chunk.size()) {

@@ -4,10 +4,12 @@
 // buffer in tests. Sending a whole request and collecting a whole reply are written
 // once, against this interface.
 
+#include <chrono>
 #include <cstddef>
 #include <vector>
 
 #include "http/io_result.h"
+#include "http/io_timeout.h"
 
 class ByteStream {
   public:
@@ -16,6 +18,9 @@ class ByteStream {
     virtual IoResult WriteSome(const char* data, std::size_t size) = 0;
     // Reads at most size bytes; Ok with the count read, or Closed at the end.
     virtual IoResult ReadSome(char* buffer, std::size_t size) = 0;
+    // Bounds how long the following reads may wait for a byte (always more than zero);
+    // a stream that never waits ignores it.
+    virtual void LimitReadWait(std::chrono::milliseconds) {}
 };
 
 // Each read asks for at most this many bytes.
@@ -31,8 +36,10 @@ enum class ReplyStatus {
     Complete,  // the stream ended (in order or by an error); raw holds what arrived
     TooLarge,  // more than maxBytes arrived
     TimedOut,  // the stream stalled
+    TooSlow,   // the deadline passed before the stream ended
 };
 
-// Appends everything the stream delivers to raw until it ends.
-ReplyStatus ReadReply(ByteStream& stream, std::vector<char>& raw,
+// Appends everything the stream delivers to raw until it ends. No read waits past the
+// deadline, nor longer than the time-out.
+ReplyStatus ReadReply(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline,
                       std::size_t maxBytes = kMaxReplyBytes);

@@ -62,6 +62,9 @@ enum class ConnectStatus { Connected, Failed, TimedOut };
 ConnectStatus ConnectWithTimeout(TcpSocket& socket, Ipv4Address address, std::uint16_t port,
                                  std::chrono::milliseconds timeout);
 
+// Bounds every following receive on a connected socket by timeout (more than zero).
+bool SetReceiveTimeout(TcpSocket& socket, std::chrono::milliseconds timeout);
+
 IoResult SendSome(TcpSocket& socket, const char* data, std::size_t size);
 IoResult ReceiveSome(TcpSocket& socket, char* buffer, std::size_t size);
 

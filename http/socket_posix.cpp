@@ -41,10 +41,15 @@ bool SetBlocking(int fd, bool blocking) {
     return fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-bool SetIoTimeouts(int fd, std::chrono::milliseconds timeout) {
+timeval TimeValue(std::chrono::milliseconds timeout) {
     timeval value{};
     value.tv_sec = static_cast<time_t>(timeout.count() / 1000);
     value.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
+    return value;
+}
+
+bool SetIoTimeouts(int fd, std::chrono::milliseconds timeout) {
+    const timeval value = TimeValue(timeout);
     return setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0 &&
            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value) == 0;
 }
@@ -124,6 +129,11 @@ ConnectStatus ConnectWithTimeout(TcpSocket& socket, Ipv4Address address, std::ui
         return ConnectStatus::Failed;
     }
     return ConnectStatus::Connected;
+}
+
+bool SetReceiveTimeout(TcpSocket& socket, std::chrono::milliseconds timeout) {
+    const timeval value = TimeValue(timeout);
+    return setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0;
 }
 
 IoResult SendSome(TcpSocket& socket, const char* data, std::size_t size) {

@@ -13,6 +13,9 @@ class SocketStream : public ByteStream {
     IoResult ReadSome(char* buffer, std::size_t size) override {
         return ReceiveSome(socket_, buffer, size);
     }
+    void LimitReadWait(std::chrono::milliseconds wait) override {
+        SetReceiveTimeout(socket_, wait);
+    }
 
   private:
     TcpSocket& socket_;

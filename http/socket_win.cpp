@@ -125,6 +125,12 @@ ConnectStatus ConnectWithTimeout(TcpSocket& socket, Ipv4Address address, std::ui
     return ConnectStatus::Connected;
 }
 
+bool SetReceiveTimeout(TcpSocket& socket, std::chrono::milliseconds timeout) {
+    const DWORD value = static_cast<DWORD>(timeout.count());
+    return setsockopt(Handle(socket), SOL_SOCKET, SO_RCVTIMEO,
+                      reinterpret_cast<const char*>(&value), sizeof value) == 0;
+}
+
 IoResult SendSome(TcpSocket& socket, const char* data, std::size_t size) {
     const int sent = ::send(Handle(socket), data, ChunkSize(size), 0);
     if (sent == SOCKET_ERROR) {

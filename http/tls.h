@@ -9,6 +9,7 @@
 #include <openssl/ssl.h>
 
 #include "http/byte_stream.h"
+#include "http/socket.h"
 
 struct SslContextDeleter {
     void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
@@ -33,14 +34,19 @@ SslContextPtr MakeVerifyingContext(const std::string& caBundlePath);
 // address literal (then without SNI), else as a DNS name. False on failure.
 bool ExpectPeerName(SSL* connection, const std::string& host);
 
-// An established TLS connection as a byte stream.
+// An established TLS connection over socket as a byte stream.
 class TlsStream : public ByteStream {
   public:
-    explicit TlsStream(SSL* connection) : connection_(connection) {}
+    TlsStream(SSL* connection, TcpSocket& socket) : connection_(connection), socket_(socket) {}
     IoResult WriteSome(const char* data, std::size_t size) override;
     IoResult ReadSome(char* buffer, std::size_t size) override;
+    // The connection reads from the socket, so the socket's receive time-out bounds it.
+    void LimitReadWait(std::chrono::milliseconds wait) override {
+        SetReceiveTimeout(socket_, wait);
+    }
 
   private:
     IoResult Failure(int result) const;
     SSL* connection_;
+    TcpSocket& socket_;
 };

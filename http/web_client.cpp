@@ -81,6 +81,7 @@ void WebClient::Perform(const Url& url, FormBody formBody, HttpResponse& into) {
 }
 
 bool WebClient::ExchangePlain(const Url& url, FormBody formBody, std::vector<char>& raw) {
+    const IoClock::time_point deadline = IoClock::now() + MaxExchangeDuration();
     lastError.clear();
     raw.clear();
     try {
@@ -92,7 +93,7 @@ bool WebClient::ExchangePlain(const Url& url, FormBody formBody, std::vector<cha
         if (HasBytes(formBody)) {
             SendAll(stream, formBody->data(), formBody->size());
         }
-        ReceiveAll(stream, raw);
+        ReceiveAll(stream, raw, deadline);
         return true;
     } catch (const Error& error) {
         raw.clear();
@@ -102,6 +103,7 @@ bool WebClient::ExchangePlain(const Url& url, FormBody formBody, std::vector<cha
 }
 
 bool WebClient::ExchangeTls(const Url& url, FormBody formBody, std::vector<char>& raw) {
+    const IoClock::time_point deadline = IoClock::now() + MaxExchangeDuration();
     lastError.clear();
     raw.clear();
     try {
@@ -132,14 +134,14 @@ bool WebClient::ExchangeTls(const Url& url, FormBody formBody, std::vector<char>
             }
             throw Error{TlsErrorText()};
         }
-        TlsStream stream(connection.get());
+        TlsStream stream(connection.get(), socket);
         BuildHeaders(url, formBody);
         const std::string request = BuildRequestText(url, formBody);
         TlsSendAll(stream, request.data(), request.size());
         if (HasBytes(formBody)) {
             TlsSendAll(stream, formBody->data(), formBody->size());
         }
-        ReceiveAll(stream, raw);
+        ReceiveAll(stream, raw, deadline);
         SSL_shutdown(connection.get());
         return true;
     } catch (const Error& error) {
@@ -171,13 +173,15 @@ void TlsSendAll(TlsStream& connection, const char* data, std::size_t size) {
     }
 }
 
-void ReceiveAll(ByteStream& stream, std::vector<char>& raw) {
-    switch (ReadReply(stream, raw)) {
+void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline) {
+    switch (ReadReply(stream, raw, deadline)) {
         case ReplyStatus::Complete:
             return;
         case ReplyStatus::TooLarge:
             throw WebClient::Error{"reply too large."};
         case ReplyStatus::TimedOut:
             throw WebClient::Error{"receive timed out."};
+        case ReplyStatus::TooSlow:
+            throw WebClient::Error{"reply took too long."};
     }
 }

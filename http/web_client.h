@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "http/http_response.h"
+#include "http/io_timeout.h"
 #include "http/url.h"
 
 class ByteStream;
@@ -46,5 +47,6 @@ class WebClient {
 void SendAll(SocketStream& socket, const char* data, std::size_t size);
 void TlsSendAll(TlsStream& connection, const char* data, std::size_t size);
 
-// Appends the whole reply to raw; throws WebClient::Error when it stalls or grows too large.
-void ReceiveAll(ByteStream& stream, std::vector<char>& raw);
+// Appends the whole reply to raw; throws WebClient::Error when it stalls, grows too large
+// or is still arriving at the deadline.
+void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline);

@@ -9,9 +9,9 @@
 #include "mosaic/surface.h"
 
 // What one image download gives back. ok is false when the address could not be opened
-// (or the body grew past kMaxImageBytes); then bytes and picture are empty. With ok true,
-// bytes are the body exactly as served (possibly none) and picture is its decoding, or none
-// when the body is not a picture.
+// (or the body grew past kMaxImageBytes, or the download outlasted its deadline); then
+// bytes and picture are empty. With ok true, bytes are the body exactly as served (possibly
+// none) and picture is its decoding, or none when the body is not a picture.
 struct DownloadResult {
     bool ok = false;
     std::vector<std::uint8_t> bytes;
@@ -33,5 +33,6 @@ struct FetchedBody {
 };
 
 // Platform seam: fetches url, whatever its HTTP status, stopping once more than byteLimit
-// bytes have arrived. A read error in mid-transfer keeps the bytes read so far.
+// bytes have arrived. A read error in mid-transfer keeps the bytes read so far; a transfer
+// still going MaxExchangeDuration() after it began is not opened and keeps nothing.
 FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit);

@@ -73,6 +73,9 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
     curl_easy_setopt(easy.get(), CURLOPT_NOSIGNAL, 1L);
     // A stalled image host must not hold the search worker, and with it the exit, forever.
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    // Nor may a host that dribbles its bytes just fast enough to dodge the idle limit.
+    curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(MaxExchangeDuration().count()));
     curl_easy_setopt(easy.get(), CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy.get(), CURLOPT_XFERINFOFUNCTION, checkIdle);
     curl_easy_setopt(easy.get(), CURLOPT_XFERINFODATA, &sink);
@@ -87,8 +90,9 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
         return body;
     }
     // Like the platform download service, any reply counts as opened whatever its status;
-    // an error after the reply began keeps what had arrived.
-    body.opened = code == CURLE_OK || status != 0;
+    // an error after the reply began keeps what had arrived, but a download still going at
+    // its deadline fails.
+    body.opened = code != CURLE_OPERATION_TIMEDOUT && (code == CURLE_OK || status != 0);
     if (!body.opened) {
         body.bytes.clear();
     }

@@ -2,6 +2,7 @@
 #include <wininet.h>
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <type_traits>
 
@@ -33,6 +34,7 @@ std::wstring ansiToWide(const std::string& text) {
 }  // namespace
 
 FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
+    const IoClock::time_point deadline = IoClock::now() + MaxExchangeDuration();
     FetchedBody body;
     InternetHandle internet(InternetOpenW(L"NETINET Sample Program", INTERNET_OPEN_TYPE_PRECONFIG,
                                           nullptr, nullptr, 0));
@@ -55,11 +57,23 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
     }
     body.opened = true;
     std::array<std::uint8_t, 1024> chunk{};
+    // A host that dribbles its bytes just fast enough to dodge the time-out must not hold
+    // the worker either: a download still going at its deadline fails.
+    bool pastDeadline = false;
     for (;;) {
+        const std::chrono::milliseconds wait = ReadWait(deadline);
+        if (wait <= std::chrono::milliseconds::zero()) {
+            pastDeadline = true;
+            break;
+        }
+        // Best effort: not every WinINet honours a time-out changed in mid-transfer.
+        DWORD waitMs = static_cast<DWORD>(wait.count());
+        InternetSetOptionW(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &waitMs, sizeof waitMs);
         DWORD received = 0;
         if (!InternetReadFile(request.get(), chunk.data(), static_cast<DWORD>(chunk.size()),
                               &received) ||
             received == 0) {
+            pastDeadline = IoClock::now() >= deadline;
             break;
         }
         if (received > byteLimit - body.bytes.size()) {
@@ -68,6 +82,10 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
             break;
         }
         body.bytes.insert(body.bytes.end(), chunk.data(), chunk.data() + received);
+    }
+    if (pastDeadline) {
+        body.opened = false;
+        body.bytes.clear();
     }
     return body;
 }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/byte_stream.h"
@@ -20,8 +22,13 @@ class ScriptedStream : public ByteStream {
     std::string written;
     std::size_t largestReadRequest = 0;
     std::size_t overclaim = 0;  // a broken stream reports this many bytes more than it gave
+    std::vector<std::chrono::milliseconds> readWaits;  // each bound set before a read
+    std::size_t reads = 0;
+    std::chrono::milliseconds readDuration{0};  // how long each read blocks
 
     IoResult ReadSome(char* buffer, std::size_t size) override {
+        ++reads;
+        std::this_thread::sleep_for(readDuration);
         largestReadRequest = std::max(largestReadRequest, size);
         if (pieces.empty()) {
             return {afterPieces, 0};
@@ -47,7 +54,13 @@ class ScriptedStream : public ByteStream {
         }
         return result;
     }
+
+    void LimitReadWait(std::chrono::milliseconds wait) override { readWaits.push_back(wait); }
 };
+
+IoClock::time_point FarAway() {
+    return IoClock::now() + std::chrono::hours(1);
+}
 
 std::string Text(const std::vector<char>& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -63,7 +76,7 @@ TEST(ReadReply, ReassemblesPiecesInOrderAndAsksForAtMostAChunk) {
     stream.pieces.push_back(std::string(10000, 'z'));
     expected += std::string(10000, 'z');
     std::vector<char> raw;
-    EXPECT_EQ(ReadReply(stream, raw), ReplyStatus::Complete);
+    EXPECT_EQ(ReadReply(stream, raw, FarAway()), ReplyStatus::Complete);
     EXPECT_EQ(Text(raw), expected);
     EXPECT_EQ(stream.largestReadRequest, kReceiveChunkBytes);
 }
@@ -73,7 +86,7 @@ TEST(ReadReply, AReadErrorEndsTheReplyWithWhatArrived) {
     stream.pieces = {"HTTP/1.0 200 OK\r\n\r\n", "partial"};
     stream.afterPieces = IoStatus::Failed;
     std::vector<char> raw;
-    EXPECT_EQ(ReadReply(stream, raw), ReplyStatus::Complete);
+    EXPECT_EQ(ReadReply(stream, raw, FarAway()), ReplyStatus::Complete);
     EXPECT_EQ(Text(raw), "HTTP/1.0 200 OK\r\n\r\npartial");
 }
 
@@ -82,20 +95,60 @@ TEST(ReadReply, AStallIsReportedAsATimeOut) {
     stream.pieces = {"HTTP/1.0 200 OK\r\n"};
     stream.afterPieces = IoStatus::TimedOut;
     std::vector<char> raw;
-    EXPECT_EQ(ReadReply(stream, raw), ReplyStatus::TimedOut);
+    EXPECT_EQ(ReadReply(stream, raw, FarAway()), ReplyStatus::TimedOut);
+}
+
+TEST(ReadReply, NoReadWaitsPastTheDeadlineOrLongerThanTheTimeOut) {
+    ScriptedStream distant;
+    distant.pieces = {"HTTP/1.0 200 OK\r\n", "\r\nbody"};
+    std::vector<char> raw;
+    EXPECT_EQ(ReadReply(distant, raw, FarAway()), ReplyStatus::Complete);
+    ASSERT_EQ(distant.readWaits.size(), distant.reads);
+    for (const auto wait : distant.readWaits) {
+        EXPECT_EQ(wait, IoTimeout());
+    }
+
+    ScriptedStream near;
+    near.pieces = {"HTTP/1.0 200 OK\r\n", "\r\nbody"};
+    const auto deadline = IoClock::now() + IoTimeout() / 4;
+    raw.clear();
+    EXPECT_EQ(ReadReply(near, raw, deadline), ReplyStatus::Complete);
+    ASSERT_EQ(near.readWaits.size(), near.reads);
+    for (const auto wait : near.readWaits) {
+        EXPECT_GT(wait.count(), 0);
+        EXPECT_LE(wait, IoTimeout() / 4);
+    }
+}
+
+TEST(ReadReply, ADeadlineThatPassedFailsTheReply) {
+    ScriptedStream late;
+    late.pieces = {"HTTP/1.0 200 OK\r\n\r\nbody"};
+    std::vector<char> raw;
+    EXPECT_EQ(ReadReply(late, raw, IoClock::now() - std::chrono::milliseconds(1)),
+              ReplyStatus::TooSlow);
+    EXPECT_EQ(late.reads, 0u);
+
+    // A read that timed out because the deadline cut its wait short is the deadline's failure.
+    ScriptedStream cutShort;
+    cutShort.pieces = {"HTTP/1.0 200 OK\r\n"};
+    cutShort.afterPieces = IoStatus::TimedOut;
+    cutShort.readDuration = std::chrono::milliseconds(20);
+    raw.clear();
+    EXPECT_EQ(ReadReply(cutShort, raw, IoClock::now() + std::chrono::milliseconds(30)),
+              ReplyStatus::TooSlow);
 }
 
 TEST(ReadReply, RefusesOneByteMoreThanTheLimit) {
     ScriptedStream exact;
     exact.pieces = {std::string(6000, 'x'), std::string(4000, 'y')};
     std::vector<char> raw;
-    EXPECT_EQ(ReadReply(exact, raw, 10000), ReplyStatus::Complete);
+    EXPECT_EQ(ReadReply(exact, raw, FarAway(), 10000), ReplyStatus::Complete);
     EXPECT_EQ(raw.size(), 10000u);
 
     ScriptedStream over;
     over.pieces = {std::string(6000, 'x'), std::string(4001, 'y')};
     raw.clear();
-    EXPECT_EQ(ReadReply(over, raw, 10000), ReplyStatus::TooLarge);
+    EXPECT_EQ(ReadReply(over, raw, FarAway(), 10000), ReplyStatus::TooLarge);
     EXPECT_LE(raw.size(), 10000u);
 }
 
@@ -104,7 +157,7 @@ TEST(ReadReply, AStreamClaimingMoreThanTheChunkIsNotReadPast) {
     stream.pieces = {std::string(kReceiveChunkBytes, 'x')};
     stream.overclaim = 1;
     std::vector<char> raw;
-    EXPECT_EQ(ReadReply(stream, raw), ReplyStatus::Complete);
+    EXPECT_EQ(ReadReply(stream, raw, FarAway()), ReplyStatus::Complete);
     EXPECT_TRUE(raw.empty());
 }
 

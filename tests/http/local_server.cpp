@@ -83,10 +83,17 @@ bool ServerConnection::Send(std::string_view bytes) {
     return true;
 }
 
-bool ServerConnection::SendInPieces(std::string_view bytes, std::size_t pieceSize) {
+bool ServerConnection::SendInPieces(std::string_view bytes, std::size_t pieceSize,
+                                    std::chrono::milliseconds pause) {
     const int yes = 1;
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    while (!bytes.empty()) {
+    for (bool first = true; !bytes.empty(); first = false) {
+        if (!first && pause.count() > 0) {
+            std::this_thread::sleep_for(pause);
+        }
+        if (server_.Stopping()) {
+            return false;
+        }
         const std::size_t count = std::min(pieceSize, bytes.size());
         if (!Send(bytes.substr(0, count))) {
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -20,8 +21,10 @@ class ServerConnection {
     // Reads a request head and the Content-Length bytes behind it, and records it all.
     std::string ReadRequest();
     bool Send(std::string_view bytes);
-    // Sends in separate writes of at most pieceSize bytes each.
-    bool SendInPieces(std::string_view bytes, std::size_t pieceSize);
+    // Sends in separate writes of at most pieceSize bytes each, pausing before each but the
+    // first; gives up once the server is stopping.
+    bool SendInPieces(std::string_view bytes, std::size_t pieceSize,
+                      std::chrono::milliseconds pause = {});
     // Closes abortively: the peer sees a reset instead of an orderly end.
     void Reset();
     // Ends the connection in order (TLS: after a close notification); done after the handler.

@@ -18,8 +18,18 @@ std::string Text(const std::vector<char>& bytes) {
 
 class PlainTransport : public testing::Test {
   protected:
-    void TearDown() override { SetIoTimeout(kDefaultIoTimeout); }
+    void TearDown() override {
+        SetIoTimeout(kDefaultIoTimeout);
+        SetMaxExchangeDuration(kMaxExchangeDuration);
+    }
 };
+
+// A valid reply of about 130 bytes, four at a time every 40 ms: about 1.3 s in all.
+void DribbleReply(ServerConnection& connection) {
+    connection.ReadRequest();
+    connection.SendInPieces(HttpReply("200 OK", std::string(80, 'd')), 4,
+                            std::chrono::milliseconds(40));
+}
 
 TEST_F(PlainTransport, GetSendsTheExactRequestAndReturnsTheBody) {
     LocalServer server([](ServerConnection& connection) {
@@ -138,6 +148,34 @@ TEST_F(PlainTransport, AStalledServerIsEndedByTheTimeOut) {
     EXPECT_FALSE(client.ExchangePlain(ParseUrl(server.Url("http", "/")), std::nullopt, raw));
     EXPECT_EQ(client.lastError, "receive timed out.");
     EXPECT_TRUE(raw.empty());
+}
+
+TEST_F(PlainTransport, AReplyStillArrivingAtTheDeadlineFails) {
+    // The time-out is far longer than any pause, so only the deadline can end these.
+    SetIoTimeout(std::chrono::seconds(20));
+    SetMaxExchangeDuration(std::chrono::milliseconds(600));
+    LocalServer dribbling(DribbleReply);
+    LocalServer stalling([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send("HTTP/1.0 200 OK\r\n");
+        connection.StallUntilStopped();
+    });
+    for (LocalServer* server : {&dribbling, &stalling}) {
+        WebClient client;
+        std::vector<char> raw;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.ExchangePlain(ParseUrl(server->Url("http", "/")), std::nullopt, raw));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+        EXPECT_EQ(client.lastError, "reply took too long.");
+        EXPECT_TRUE(raw.empty());
+    }
+}
+
+TEST_F(PlainTransport, ADribbledReplyWithinTheDefaultDeadlineArrivesWhole) {
+    LocalServer server(DribbleReply);
+    std::vector<char> body;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/")));
+    EXPECT_EQ(Text(body), std::string(80, 'd'));
 }
 
 TEST_F(PlainTransport, AnOversizedReplyFails) {

@@ -42,6 +42,7 @@ class TlsTransport : public testing::Test {
     void TearDown() override {
         setServiceConfig(ServiceConfig{});
         SetIoTimeout(kDefaultIoTimeout);
+        SetMaxExchangeDuration(kMaxExchangeDuration);
     }
 
     static void TrustBundle(const std::string& path) {
@@ -171,6 +172,25 @@ TEST_F(TlsTransport, AStallAfterTheHandshakeIsEndedByTheTimeOut) {
         context.get());
     std::vector<char> raw;
     EXPECT_EQ(ExchangeError(local.Url("https", "/"), raw), "receive timed out.");
+    EXPECT_TRUE(raw.empty());
+}
+
+TEST_F(TlsTransport, AReplyStillArrivingAtTheDeadlineFails) {
+    SetIoTimeout(std::chrono::seconds(20));
+    SetMaxExchangeDuration(std::chrono::milliseconds(600));
+    const Credential server = authority_->IssueServer("IP:127.0.0.1");
+    const ServerContextPtr context = MakeServerContext(server);
+    LocalServer local(
+        [](ServerConnection& connection) {
+            connection.ReadRequest();
+            connection.Send("HTTP/1.0 200 OK\r\n\r\npart");
+            connection.StallUntilStopped();
+        },
+        context.get());
+    std::vector<char> raw;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ExchangeError(local.Url("https", "/"), raw), "reply took too long.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
     EXPECT_TRUE(raw.empty());
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,11 @@ using testhttp::Server;
 class ImageDownload : public ::testing::Test {
   protected:
     void SetUp() override { loadOptions("/nonexistent/tilvane/tva_option.txt", {}); }
-    void TearDown() override { clearOptions(); }
+    void TearDown() override {
+        clearOptions();
+        SetIoTimeout(kDefaultIoTimeout);
+        SetMaxExchangeDuration(kMaxExchangeDuration);
+    }
 };
 
 std::string jpegText(int width, int height) {
@@ -150,6 +155,28 @@ TEST_F(ImageDownload, StalledHostEndsTheDownload) {
     EXPECT_TRUE(partial.ok);
     EXPECT_EQ(asText(partial.bytes), jpeg.substr(0, 100));
     EXPECT_FALSE(partial.picture.has_value());
+}
+
+TEST_F(ImageDownload, ADownloadStillArrivingAtTheDeadlineFails) {
+    const std::string jpeg = jpegText(40, 40);
+    // About 30 pieces 40 ms apart: some 1.2 s in all, each pause far inside the time-out.
+    Server server([&](const std::string&) {
+        return testhttp::dribbledReply(jpeg, jpeg.size() / 30 + 1, std::chrono::milliseconds(40));
+    });
+
+    const DownloadResult whole = downloadImage(server.url("/slow.jpg"));
+    ASSERT_TRUE(whole.ok);
+    EXPECT_EQ(asText(whole.bytes), jpeg);
+    EXPECT_TRUE(whole.picture.has_value());
+
+    SetIoTimeout(std::chrono::seconds(20));
+    SetMaxExchangeDuration(std::chrono::milliseconds(600));
+    const auto start = std::chrono::steady_clock::now();
+    const DownloadResult cut = downloadImage(server.url("/slow.jpg"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+    EXPECT_FALSE(cut.ok);
+    EXPECT_TRUE(cut.bytes.empty());
+    EXPECT_FALSE(cut.picture.has_value());
 }
 
 TEST(FetchUrlBody, StopsPastTheByteLimit) {

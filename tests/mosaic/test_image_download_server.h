@@ -25,12 +25,26 @@ struct Reply {
     std::vector<std::string> pieces;
     // Then keep the connection open, sending nothing, until the server stops.
     bool stallAfterwards = false;
+    // Waited before each piece but the first.
+    std::chrono::milliseconds pauseBetweenPieces{0};
 };
 
 inline Reply okReply(const std::string& body, const std::string& type = "image/jpeg") {
     return Reply{{"HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " +
                       std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n",
                   body}};
+}
+
+// The reply of okReply(body), its body sent pieceSize bytes at a time with pause between.
+inline Reply dribbledReply(const std::string& body, std::size_t pieceSize,
+                           std::chrono::milliseconds pause) {
+    Reply reply = okReply(body);
+    reply.pieces.resize(1);
+    for (std::size_t at = 0; at < body.size(); at += pieceSize) {
+        reply.pieces.push_back(body.substr(at, pieceSize));
+    }
+    reply.pauseBetweenPieces = pause;
+    return reply;
 }
 
 inline std::string asText(const std::vector<std::uint8_t>& bytes) {
@@ -114,7 +128,11 @@ class Server {
             userAgents_.push_back(agent);
         }
         const Reply reply = handler_(target);
-        for (const std::string& piece : reply.pieces) {
+        for (std::size_t i = 0; i < reply.pieces.size() && !stopping_; ++i) {
+            if (i > 0) {
+                std::this_thread::sleep_for(reply.pauseBetweenPieces);
+            }
+            const std::string& piece = reply.pieces[i];
             ::send(connection, piece.data(), piece.size(), MSG_NOSIGNAL);
         }
         while (reply.stallAfterwards && !stopping_) {
