@@ -22,32 +22,15 @@
 #include "mosaic/tile_grid.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/oauth_credentials.h"
+#include "probe_json.h"
 #include "settings/option_store.h"
 
 namespace {
 
-std::string jsonString(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
-
 std::string tileJson(const Tile& tile) {
     const Canvas* image = imageCanvasOf(tile);
     const bool hasPicture = image != nullptr && image->surface.has_value();
-    std::string json = "{\"name\":" + jsonString(tile.name);
+    std::string json = "{\"name\":" + jsonBytes(tile.name);
     json += ",\"rect\":[" + std::to_string(tile.rect.left) + "," + std::to_string(tile.rect.top) +
             "," + std::to_string(tile.rect.right) + "," + std::to_string(tile.rect.bottom) + "]";
     json += ",\"width\":" + std::to_string(hasPicture ? image->surface->width : 0);
@@ -94,7 +77,7 @@ int main(int argc, char** argv) {
         std::error_code error;
         std::filesystem::current_path(*workdir, error);
         if (error) {
-            std::printf("{\"error\":%s}\n", jsonString("cannot enter " + *workdir).c_str());
+            std::printf("{\"error\":%s}\n", jsonBytes("cannot enter " + *workdir).c_str());
             return 1;
         }
     }

@@ -20,29 +20,11 @@
 #include "http/service_operations.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/oauth_credentials.h"
+#include "probe_json.h"
 
 namespace {
 
 constexpr std::size_t kBodyPrefixBytes = 300;
-
-std::string jsonString(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            // Bytes, not characters: a reply need not be valid UTF-8.
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
 
 struct Request {
     std::optional<std::string> workdir;
@@ -102,8 +84,7 @@ int main(int argc, char** argv) {
         std::error_code error;
         std::filesystem::current_path(*request->workdir, error);
         if (error) {
-            std::printf("{\"error\":%s}\n",
-                        jsonString("cannot enter " + *request->workdir).c_str());
+            std::printf("{\"error\":%s}\n", jsonBytes("cannot enter " + *request->workdir).c_str());
             return 1;
         }
     }
@@ -132,9 +113,9 @@ int main(int argc, char** argv) {
     std::printf(
         "{\"config_loaded\":%s,\"service_url\":%s,\"ca_bundle\":%s,\"ok\":%s,"
         "\"body_bytes\":%zu,\"body_prefix\":%s,\"elapsed_ms\":%lld}\n",
-        configLoaded ? "true" : "false", jsonString(config.serviceUrl).c_str(),
-        jsonString(config.caBundle).c_str(), ok ? "true" : "false", body.size(),
-        jsonString(bodyText.substr(0, kBodyPrefixBytes)).c_str(),
+        configLoaded ? "true" : "false", jsonBytes(config.serviceUrl).c_str(),
+        jsonBytes(config.caBundle).c_str(), ok ? "true" : "false", body.size(),
+        jsonBytes(bodyText.substr(0, kBodyPrefixBytes)).c_str(),
         static_cast<long long>(elapsed.count()));
     std::fflush(stdout);
     return 0;

@@ -10,32 +10,10 @@
 
 #include "app/mark_bitmaps.h"
 #include "mosaic/marks.h"
+#include "probe_json.h"
 #include "resources/resource.h"
 
 namespace {
-
-std::string toUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
-std::string jsonString(const std::wstring& text) {
-    std::string out = "\"";
-    for (char c : toUtf8(text)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string menuJson(HMENU menu) {
     std::string json = "[";
@@ -53,7 +31,7 @@ std::string menuJson(HMENU menu) {
         }
         json += "{\"id\":" + std::to_string(item.wID) +
                 ",\"separator\":" + ((item.fType & MFT_SEPARATOR) ? "true" : "false") +
-                ",\"text\":" + jsonString(text);
+                ",\"text\":" + jsonUtf8(text);
         if (item.hSubMenu != nullptr) {
             json += ",\"items\":" + menuJson(item.hSubMenu);
         }

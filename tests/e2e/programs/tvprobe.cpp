@@ -32,55 +32,9 @@
 #include <string>
 #include <vector>
 
+#include "probe_json.h"
+
 namespace {
-
-std::string toUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
-std::string jsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    out += escaped;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
-std::string jsonString(const std::wstring& text) {
-    return jsonString(toUtf8(text));
-}
 
 std::string jsonBool(bool value) {
     return value ? "true" : "false";
@@ -103,7 +57,7 @@ int emit(const std::string& json, int code = 0) {
 }
 
 int usage(const std::string& message) {
-    return emit("{\"error\":" + jsonString(message) + "}", 2);
+    return emit("{\"error\":" + jsonUtf8(message) + "}", 2);
 }
 
 struct Arguments {
@@ -201,8 +155,8 @@ std::optional<HWND> targetWindow(const Arguments& args) {
 std::string windowSummary(HWND w) {
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    return "{\"hwnd\":" + handleNumber(w) + ",\"class\":" + jsonString(className(w)) +
-           ",\"title\":" + jsonString(windowText(w)) +
+    return "{\"hwnd\":" + handleNumber(w) + ",\"class\":" + jsonUtf8(className(w)) +
+           ",\"title\":" + jsonUtf8(windowText(w)) +
            ",\"visible\":" + jsonBool(IsWindowVisible(w) != 0) + ",\"pid\":" + std::to_string(pid) +
            "}";
 }
@@ -279,8 +233,8 @@ int commandInfo(HWND w) {
     LONG style = GetWindowLongW(w, GWL_STYLE);
     LONG exStyle = GetWindowLongW(w, GWL_EXSTYLE);
     RECT clientOnScreen{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
-    return emit("{\"hwnd\":" + handleNumber(w) + ",\"class\":" + jsonString(className(w)) +
-                ",\"title\":" + jsonString(windowText(w)) + ",\"window\":" + rectJson(outer) +
+    return emit("{\"hwnd\":" + handleNumber(w) + ",\"class\":" + jsonUtf8(className(w)) +
+                ",\"title\":" + jsonUtf8(windowText(w)) + ",\"window\":" + rectJson(outer) +
                 ",\"client\":" + rectJson(clientOnScreen) + ",\"clientSize\":[" +
                 std::to_string(client.right) + "," + std::to_string(client.bottom) +
                 "],\"style\":" + std::to_string(static_cast<unsigned long>(style)) +
@@ -342,15 +296,15 @@ BOOL CALLBACK collectChild(HWND child, LPARAM param) {
 int commandChildren(HWND w) {
     std::vector<HWND> children;
     EnumChildWindows(w, collectChild, reinterpret_cast<LPARAM>(&children));
-    std::string json = "{\"title\":" + jsonString(windowText(w)) +
-                       ",\"class\":" + jsonString(className(w)) + ",\"children\":[";
+    std::string json = "{\"title\":" + jsonUtf8(windowText(w)) +
+                       ",\"class\":" + jsonUtf8(className(w)) + ",\"children\":[";
     bool first = true;
     for (HWND child : children) {
         if (!first) {
             json += ",";
         }
-        json += "{\"hwnd\":" + handleNumber(child) + ",\"class\":" + jsonString(className(child)) +
-                ",\"text\":" + jsonString(windowText(child)) +
+        json += "{\"hwnd\":" + handleNumber(child) + ",\"class\":" + jsonUtf8(className(child)) +
+                ",\"text\":" + jsonUtf8(windowText(child)) +
                 ",\"id\":" + std::to_string(GetDlgCtrlID(child)) +
                 ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) + "}";
         first = false;
@@ -484,7 +438,7 @@ int commandClipboard() {
     }
     CloseClipboard();
     return emit("{\"present\":" + jsonBool(present) + ",\"hex\":\"" + hexBytes(bytes) +
-                "\",\"text\":" + jsonString(fromAnsi(bytes)) + "}");
+                "\",\"text\":" + jsonUtf8(fromAnsi(bytes)) + "}");
 }
 
 int commandSetClipboard(const Arguments& args) {
@@ -571,7 +525,7 @@ int commandMenuItems() {
             if (i != 0) {
                 json += ",";
             }
-            json += "{\"id\":" + std::to_string(item.wID) + ",\"text\":" + jsonString(text) +
+            json += "{\"id\":" + std::to_string(item.wID) + ",\"text\":" + jsonUtf8(text) +
                     ",\"checked\":" + jsonBool((item.fState & MFS_CHECKED) != 0) + "}";
         }
     }
