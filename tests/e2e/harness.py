@@ -20,10 +20,13 @@ import json
 import os
 import shutil
 import signal
+import ssl
 import subprocess
 import sys
 import tempfile
 import time
+import unittest
+import urllib.request
 from pathlib import Path
 
 SOURCE_DIR = Path(os.environ.get("TILVANE_SOURCE_DIR", Path(__file__).resolve().parents[2]))
@@ -273,6 +276,11 @@ class FakeService:
         if self.info is None:
             self.stop()
             raise AssertionError("fake service did not start; see %s" % self.log.name)
+
+    def log_entries(self):
+        """The request log so far, one dict per request."""
+        with open(self.info["log_file"], encoding="utf-8") as log:
+            return [json.loads(line) for line in log if line.strip()]
 
     def stop(self):
         if self.process.poll() is None:
@@ -551,3 +559,30 @@ def shared_session():
     if _shared is None or _shared.closed:
         _shared = WineSession()
     return _shared
+
+
+class ProbeTestCase(unittest.TestCase):
+    """Tests that run one of the test programs (PROBE_EXE) in the shared Wine session against
+    the shared fake service."""
+
+    PROBE_EXE = None
+
+    @classmethod
+    def setUpClass(cls):
+        if not cls.PROBE_EXE.exists():
+            raise AssertionError("build the windows preset first: %s is missing" % cls.PROBE_EXE)
+        cls.session = shared_session()
+        cls.service = cls.session.fake_service()
+        cls.info = cls.service.info
+        cls.service_txt = (cls.service.state_dir / "service.txt").read_text()
+
+    def log_entries(self):
+        return self.service.log_entries()
+
+    def misbehave(self, rule):
+        """Arms a misbehaviour of the fake service (see tools/fakeservice/README.md)."""
+        context = ssl.create_default_context(cafile=self.info["ca_file"])
+        request = urllib.request.Request(self.info["api_url"] + "/_test/misbehave",
+                                         data=json.dumps(rule).encode(), method="POST")
+        with urllib.request.urlopen(request, context=context, timeout=30) as reply:
+            self.assertEqual(reply.status, 200)

@@ -2,14 +2,12 @@
 downloads and OLE decoding fill the grid, driven through programs/cycle_probe.cpp against
 the fake service."""
 
-import json
 import unittest
 
 import harness
 from harness import DEFAULT_OPTIONS
 from test_download_wine import jpeg_size
 
-PROBE_EXE = harness.PROGRAMS_DIR / "cycle_probe.exe"
 MEDIA = harness.SOURCE_DIR / "tools" / "fakeservice" / "media"
 SEARCH_PATH = "/1.1/search/tweets.json"
 # A 750 × 375 client area gives cells of 75 × 75.
@@ -26,15 +24,8 @@ def media_name(url):
     return url.rsplit("/", 1)[1]
 
 
-class SearchCycleUnderWine(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not PROBE_EXE.exists():
-            raise AssertionError("build the windows preset first: %s is missing" % PROBE_EXE)
-        cls.session = harness.shared_session()
-        cls.service = cls.session.fake_service()
-        cls.info = cls.service.info
-        cls.service_txt = (cls.service.state_dir / "service.txt").read_text()
+class SearchCycleUnderWine(harness.ProbeTestCase):
+    PROBE_EXE = harness.PROGRAMS_DIR / "cycle_probe.exe"
 
     def run_cycles(self, name, cycles=1, pin_count=0, **options):
         """(probe reply, log entries the run caused)."""
@@ -42,15 +33,11 @@ class SearchCycleUnderWine(unittest.TestCase):
                                        service=self.service_txt)
         before = max((e.get("seq", 0) for e in self.log_entries()), default=0)
         reply = self.session.run_json(
-            PROBE_EXE, "--workdir", self.session.windows_path(workdir), "--cycles", cycles,
+            self.PROBE_EXE, "--workdir", self.session.windows_path(workdir), "--cycles", cycles,
             "--pin-count", pin_count, "--token", self.info["access_token"],
             "--token-secret", self.info["access_token_secret"], timeout=120)
         self.assertTrue(reply["config_loaded"])
         return reply, [e for e in self.log_entries() if e.get("seq", 0) > before]
-
-    def log_entries(self):
-        with open(self.info["log_file"], encoding="utf-8") as log:
-            return [json.loads(line) for line in log if line.strip()]
 
     def assert_one_signed_search(self, entries, keyword, count):
         searches = [e for e in entries if e.get("path") == SEARCH_PATH]

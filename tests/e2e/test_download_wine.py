@@ -1,32 +1,21 @@
 """The Windows image download (WinINet) and picture decoder (OLE) under Wine, driven through
 programs/download_probe.cpp against the fake service's plain image server."""
 
-import json
-import ssl
 import subprocess
 import tempfile
 import unittest
-import urllib.request
 
 import harness
 
-PROBE_EXE = harness.PROGRAMS_DIR / "download_probe.exe"
 
-
-class DownloadUnderWine(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not PROBE_EXE.exists():
-            raise AssertionError("build the windows preset first: %s is missing" % PROBE_EXE)
-        cls.session = harness.shared_session()
-        cls.service = cls.session.fake_service()
-        cls.images = cls.service.info["image_url"]
+class DownloadUnderWine(harness.ProbeTestCase):
+    PROBE_EXE = harness.PROGRAMS_DIR / "download_probe.exe"
 
     def probe(self, url, *extra):
         # Output goes to a file, not a pipe: Wine's background processes, started by the
         # first program of a session, inherit the pipe and would hold it open.
         with tempfile.TemporaryFile() as output:
-            result = subprocess.run(["wine", str(PROBE_EXE), url, *extra], env=self.session.env,
+            result = subprocess.run(["wine", str(self.PROBE_EXE), url, *extra], env=self.session.env,
                                     stdout=output, stderr=subprocess.STDOUT, timeout=120)
             output.seek(0)
             text = output.read().decode("utf-8", "replace")
@@ -36,21 +25,12 @@ class DownloadUnderWine(unittest.TestCase):
         return lines[-1]
 
     def image_requests(self, name):
-        with open(self.service.info["log_file"], encoding="utf-8") as log:
-            entries = [json.loads(line) for line in log if line.strip()]
-        return [e for e in entries if e.get("server") == "image" and e.get("media") == name]
-
-    def misbehave(self, rule):
-        context = ssl.create_default_context(cafile=self.service.info["ca_file"])
-        request = urllib.request.Request(self.service.info["api_url"] + "/_test/misbehave",
-                                         data=json.dumps(rule).encode(), method="POST")
-        with urllib.request.urlopen(request, context=context, timeout=30) as reply:
-            self.assertEqual(reply.status, 200)
+        return [e for e in self.log_entries() if e.get("server") == "image" and e.get("media") == name]
 
     def test_jpeg_decodes_at_its_natural_size_with_the_exact_bytes(self):
         path = harness.SOURCE_DIR / "tools/fakeservice/media/a05.jpg"
         width, height = jpeg_size(path)
-        self.assertEqual(self.probe(self.images + "/media/a05.jpg"),
+        self.assertEqual(self.probe(self.info["image_url"] + "/media/a05.jpg"),
                          "bytes=%d width=%d height=%d" % (path.stat().st_size, width, height))
         requests = self.image_requests("a05.jpg")
         self.assertTrue(requests)
@@ -62,10 +42,10 @@ class DownloadUnderWine(unittest.TestCase):
         for name in ("x01.jpg", "x02.jpg", "x04.jpg"):
             size = (harness.SOURCE_DIR / "tools/fakeservice/media" / name).stat().st_size
             with self.subTest(name=name):
-                self.assertEqual(self.probe(self.images + "/media/" + name),
+                self.assertEqual(self.probe(self.info["image_url"] + "/media/" + name),
                                  "bytes=%d no picture" % size)
-        self.assertEqual(self.probe(self.images + "/media/x03.jpg"), "bytes=0 no picture")
-        self.assertEqual(self.probe(self.images + "/media/missing.jpg").split(" ", 1)[1],
+        self.assertEqual(self.probe(self.info["image_url"] + "/media/x03.jpg"), "bytes=0 no picture")
+        self.assertEqual(self.probe(self.info["image_url"] + "/media/missing.jpg").split(" ", 1)[1],
                          "no picture")
 
     def test_pictures_whose_size_the_jpeg_header_does_not_tell_are_refused(self):
@@ -73,13 +53,13 @@ class DownloadUnderWine(unittest.TestCase):
         for name in ("p01.png", "p03.png"):
             size = (harness.SOURCE_DIR / "tools/fakeservice/media" / name).stat().st_size
             with self.subTest(name=name):
-                self.assertEqual(self.probe(self.images + "/media/" + name),
+                self.assertEqual(self.probe(self.info["image_url"] + "/media/" + name),
                                  "bytes=%d no picture" % size)
 
     def test_original_asks_for_the_full_size_picture(self):
         media = harness.SOURCE_DIR / "tools/fakeservice/media"
         width, height = jpeg_size(media / "a02.jpg")
-        reply = self.probe(self.images + "/media/a02.jpg", "original")
+        reply = self.probe(self.info["image_url"] + "/media/a02.jpg", "original")
         self.assertRegex(reply, r"^bytes=\d+ width=%d height=%d$" % (2 * width, 2 * height))
         requests = self.image_requests("a02.jpg")
         self.assertTrue(requests)
@@ -90,7 +70,7 @@ class DownloadUnderWine(unittest.TestCase):
         self.assertEqual(self.probe("http://127.0.0.1:9/media/a01.jpg"), "failed")
         self.misbehave({"path": "/media/a06.jpg", "mode": "oversize", "size": 40000000,
                         "server": "image"})
-        self.assertEqual(self.probe(self.images + "/media/a06.jpg"), "failed")
+        self.assertEqual(self.probe(self.info["image_url"] + "/media/a06.jpg"), "failed")
 
 
 def jpeg_size(path):

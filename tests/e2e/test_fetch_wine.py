@@ -1,27 +1,16 @@
 """The HTTP client's verified TLS on Windows code paths (the "ROOT" store plus the CA bundle of
 txts/service.txt), driven through programs/fetch_probe.cpp against the fake service."""
 
-import json
-import ssl
 import time
 import unittest
-import urllib.request
 
 import harness
 
-PROBE_EXE = harness.PROGRAMS_DIR / "fetch_probe.exe"
 SEARCH_PATH = "/1.1/search/tweets.json"
 
 
-class FetchUnderWine(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not PROBE_EXE.exists():
-            raise AssertionError("build the windows preset first: %s is missing" % PROBE_EXE)
-        cls.session = harness.shared_session()
-        cls.service = cls.session.fake_service()
-        cls.info = cls.service.info
-        cls.service_txt = (cls.service.state_dir / "service.txt").read_text()
+class FetchUnderWine(harness.ProbeTestCase):
+    PROBE_EXE = harness.PROGRAMS_DIR / "fetch_probe.exe"
 
     def workdir(self, name, service_txt=None):
         return self.session.workdir(
@@ -29,16 +18,12 @@ class FetchUnderWine(unittest.TestCase):
 
     def probe(self, workdir, *args, timeout=120):
         # run_json passes the output through files: Wine's helper processes keep pipes open.
-        return self.session.run_json(PROBE_EXE, "--workdir", self.session.windows_path(workdir),
+        return self.session.run_json(self.PROBE_EXE, "--workdir", self.session.windows_path(workdir),
                                      *args, timeout=timeout)
 
     def token_args(self):
         return ["--token", self.info["access_token"],
                 "--token-secret", self.info["access_token_secret"]]
-
-    def log_entries(self):
-        with open(self.info["log_file"], encoding="utf-8") as log:
-            return [json.loads(line) for line in log if line.strip()]
 
     def entries_since(self, seq_before):
         return [e for e in self.log_entries() if e.get("seq", 0) > seq_before]
@@ -55,13 +40,6 @@ class FetchUnderWine(unittest.TestCase):
             if found or time.monotonic() > deadline:
                 return found
             time.sleep(0.2)
-
-    def misbehave(self, rule):
-        context = ssl.create_default_context(cafile=self.info["ca_file"])
-        request = urllib.request.Request(self.info["api_url"] + "/_test/misbehave",
-                                         data=json.dumps(rule).encode(), method="POST")
-        with urllib.request.urlopen(request, context=context, timeout=30) as reply:
-            self.assertEqual(reply.status, 200)
 
     def test_signed_search_over_verified_tls(self):
         workdir = self.workdir("fetch-search")

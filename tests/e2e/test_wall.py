@@ -1,7 +1,6 @@
 """The wall filling itself: tilvane.exe under Wine searches the fake service with the
 preissued access token, downloads the images and shows them as tiles with red frames."""
 
-import json
 import subprocess
 import time
 import unittest
@@ -97,15 +96,6 @@ def expected_interior_mean(name, cache={}):
     return cache[name]
 
 
-def read_log(service):
-    entries = []
-    with open(service.info["log_file"], encoding="utf-8") as log:
-        for line in log:
-            if line.strip():
-                entries.append(json.loads(line))
-    return entries
-
-
 def search_cycles(entries):
     """[(search entry, [media names served with 200, first download of each, in order])]."""
     cycles = []
@@ -146,12 +136,12 @@ class WallFromTheService(unittest.TestCase):
         """(cycles, client image) once search number `number` has been placed: exactly the
         photos it downloaded wear red frames, in the cells after the earlier ones."""
         self.wait_for("search %d" % number,
-                      lambda: len(search_cycles(read_log(self.service))) >= number, 45)
+                      lambda: len(search_cycles(self.service.log_entries())) >= number, 45)
 
         def placed():
             image = self.session.capture(program.hwnd, name)
             # The log is read after the capture: placement follows the whole cycle.
-            cycles = search_cycles(read_log(self.service))[:number]
+            cycles = search_cycles(self.service.log_entries())[:number]
             names = cycles[-1][1]
             first_new = sum(len(earlier) for _, earlier in cycles[:-1])
             after = first_new + len(names)
