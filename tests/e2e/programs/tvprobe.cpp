@@ -9,6 +9,8 @@
 //   send     <window> --msg M [--wparam N] [--lparam N]
 //   zorder   <window> --other <hwnd>             is the window above the other one
 //   children <window>                            child windows with class, text, id
+//   text     <window>                            the text the window itself reports
+//                                                (WM_GETTEXT: an edit field's contents)
 //   capture  <window> --out FILE [--method dc|print]  client area as a binary PPM
 //   clipboard                                    CF_TEXT bytes on the clipboard
 //   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
@@ -312,6 +314,19 @@ int commandChildren(HWND w) {
     return emit(json + "]}");
 }
 
+// GetWindowText of another process's window gives only its stored caption; the message
+// reaches the window procedure, so an edit field answers with its contents.
+int commandText(HWND w) {
+    std::wstring text(4096, L'\0');
+    DWORD_PTR copied = 0;
+    if (SendMessageTimeoutW(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_ABORTIFHUNG, 5000, &copied) == 0) {
+        return emit("{\"error\":\"no answer to WM_GETTEXT\"}", 1);
+    }
+    text.resize(std::min<std::size_t>(copied, text.size()));
+    return emit("{\"text\":" + jsonUtf8(text) + "}");
+}
+
 struct DeviceContext {
     HWND window;
     HDC dc;
@@ -556,8 +571,9 @@ int main() {
         return commandMenuItems();
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
-                       command == L"zorder" || command == L"children" || command == L"capture" ||
-                       command == L"raise" || command == L"lower" || command == L"activate";
+                       command == L"zorder" || command == L"children" || command == L"text" ||
+                       command == L"capture" || command == L"raise" || command == L"lower" ||
+                       command == L"activate";
     if (!needsWindow) {
         return usage("unknown command");
     }
@@ -576,6 +592,9 @@ int main() {
     }
     if (command == L"children") {
         return commandChildren(*window);
+    }
+    if (command == L"text") {
+        return commandText(*window);
     }
     if (command == L"capture") {
         return commandCapture(*window, args);
