@@ -1,6 +1,7 @@
 #include "mosaic/compositing.h"
 
 #include "mosaic/app_state.h"
+#include "mosaic/cell_copies.h"
 #include "mosaic/marks.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
@@ -8,6 +9,7 @@
 void composeFrame(bool locked) {
     AppState& state = appState();
     const bool placing = locked && state.tilesPending.load() == 1;
+    installCellCopies();
     if (placing) {
         placeQueuedTiles();
     }
@@ -38,9 +40,15 @@ void drawTiles() {
     }
     AppState& state = appState();
     for (const Tile& tile : *grid) {
-        const Canvas* image = imageCanvasOf(tile);
-        if (image != nullptr && image->surface) {
-            stretchSurface(*image->surface, image->rect, state.backBuffer, tile.rect);
+        if (!tile.surface) {
+            continue;
+        }
+        const Surface& copy = *tile.surface;
+        if (copy.width == tile.rect.width() && copy.height == tile.rect.height()) {
+            copySurface(copy, copy.bounds(), state.backBuffer, tile.rect.left, tile.rect.top);
+        } else {
+            // Until the exact copy for this cell size arrives.
+            stretchSurface(copy, copy.bounds(), state.backBuffer, tile.rect);
         }
     }
 }

@@ -182,6 +182,12 @@ void copySurface(const Surface& src, Rect srcRect, Surface& dst, std::int32_t ds
 }
 
 void stretchSurface(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect) {
+    if (spanOf(srcRect.left, srcRect.right) == spanOf(dstRect.left, dstRect.right) &&
+        spanOf(srcRect.top, srcRect.bottom) == spanOf(dstRect.top, dstRect.bottom)) {
+        // The rule maps every pixel onto itself.
+        copySurface(src, srcRect, dst, dstRect.left, dstRect.top);
+        return;
+    }
     stretchWith(src, srcRect, dst, dstRect,
                 [](std::uint32_t& to, std::uint32_t from) { to = from; });
 }
