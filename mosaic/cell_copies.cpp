@@ -14,6 +14,7 @@
 
 #include "mosaic/app_state.h"
 #include "mosaic/picture_decoder.h"
+#include "mosaic/thread_priority.h"
 #include "mosaic/tile_grid.h"
 
 namespace {
@@ -72,6 +73,7 @@ bool copyFitsCell(const Tile& tile) {
 }
 
 void makeCopies() {
+    lowerThisThreadPriority();
     CopyWork& work = copyWork();
     std::unique_lock<std::mutex> hold(work.lock);
     for (;;) {

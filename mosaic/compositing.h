@@ -11,7 +11,9 @@ void composeFrame(bool locked);
 
 // Stretches the grid region (0, 0, 10·W, 5·H) of the back buffer onto
 // (0, 0, backBufferWidth, backBufferHeight) of client, which is first made
-// clientWidth × clientHeight (black when its size changes).
+// clientWidth × clientHeight (black when its size changes). When the grid region is the
+// whole client the frame's pixels are swapped into client instead of copied, and the back
+// buffer is left holding an earlier frame until the next composeFrame.
 void presentFrame(Surface& client, std::int32_t clientWidth, std::int32_t clientHeight);
 
 // Every grid tile's cell copy into its cell of the back buffer: copied when it has the cell's

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "http/service_operations.h"
@@ -15,6 +16,27 @@ namespace {
 constexpr std::string_view kMediaMarker = R"("media_url":")";
 constexpr std::string_view kSecureMediaMarker = R"("media_url_https":")";
 constexpr std::string_view kJpegExtension = ".jpg";
+
+using Searcher = std::boyer_moore_horspool_searcher<std::string_view::const_iterator>;
+
+// Skips ahead by the pattern's length where a byte-by-byte search would stop at every quote
+// of the JSON text.
+std::size_t findIn(std::string_view body, const Searcher& searcher, std::size_t from) {
+    if (from > body.size()) {
+        return std::string_view::npos;
+    }
+    const auto hit =
+        std::search(body.begin() + static_cast<std::ptrdiff_t>(from), body.end(), searcher);
+    return hit == body.end() ? std::string_view::npos
+                             : static_cast<std::size_t>(hit - body.begin());
+}
+
+const Searcher& searcherFor(std::string_view pattern) {
+    static const Searcher media(kMediaMarker.begin(), kMediaMarker.end());
+    static const Searcher secure(kSecureMediaMarker.begin(), kSecureMediaMarker.end());
+    static const Searcher jpeg(kJpegExtension.begin(), kJpegExtension.end());
+    return pattern == kMediaMarker ? media : pattern == kSecureMediaMarker ? secure : jpeg;
+}
 
 std::string withoutBackslashes(std::string_view text) {
     std::string plain;
@@ -33,7 +55,7 @@ std::string withoutBackslashes(std::string_view text) {
 std::size_t nextOccurrence(std::string_view body, std::string_view pattern, std::size_t from,
                            std::size_t& found) {
     if (found != std::string_view::npos && found < from) {
-        found = body.find(pattern, from);
+        found = findIn(body, searcherFor(pattern), from);
     }
     return found;
 }
@@ -63,7 +85,8 @@ std::vector<std::string> extractImageLinks(std::string_view body) {
     // the body however many markers it holds.
     std::size_t nextJpg = 0;
     std::size_t nextSecure = 0;
-    for (std::size_t marker = body.find(kMediaMarker); marker != std::string_view::npos;) {
+    const Searcher& media = searcherFor(kMediaMarker);
+    for (std::size_t marker = findIn(body, media, 0); marker != std::string_view::npos;) {
         const std::size_t start = marker + kMediaMarker.size();
         const std::size_t jpg = nextOccurrence(body, kJpegExtension, start, nextJpg);
         // Without a ".jpg" ahead no candidate is taken, so the secure marker is not needed.
@@ -74,7 +97,7 @@ std::vector<std::string> extractImageLinks(std::string_view body) {
                     withoutBackslashes(body.substr(start, jpg + kJpegExtension.size() - start)));
             }
         }
-        marker = body.find(kMediaMarker, start);
+        marker = findIn(body, media, start);
     }
     return links;
 }
