@@ -115,6 +115,7 @@ BENCHMARK(BM_FiftyPlainDecodesBaseline)
     ->Args({1200, 800})
     ->Args({4096, 2730})
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->Iterations(2);
 
 }  // namespace

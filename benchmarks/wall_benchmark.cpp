@@ -142,7 +142,12 @@ void BM_RescaleNextPaint(benchmark::State& state) {
     }
     resetAppState();
 }
-BENCHMARK(BM_RescaleNextPaint)->Apply(sourceSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Each iteration waits for two full sets of exact copies untimed, so the count is fixed.
+BENCHMARK(BM_RescaleNextPaint)
+    ->Apply(sourceSizes)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(8);
 
 // From the rescale until every tile holds its exact copy again.
 void BM_RescaleSettle(benchmark::State& state) {
@@ -162,7 +167,7 @@ BENCHMARK(BM_RescaleSettle)
     ->Apply(sourceSizes)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->MinTime(1.0);
+    ->Iterations(3);
 
 // Memory of a full wall above the empty grid, and again after 1000 placement passes of one
 // tile each (the grid wraps 20 times). The natural picture the worker decodes is held
