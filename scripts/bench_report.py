@@ -132,10 +132,44 @@ for size, goal in (("1200", 40), ("4096", 200)):
     run = json.load(open(path))["benchmarks"][0]
     full, alloc = run["wall_rss_MiB"], run["wall_alloc_MiB"]
     after, after_alloc = run["after1000_rss_MiB"], run["after1000_alloc_MiB"]
-    flat = abs(after_alloc - alloc) <= 0.01 * alloc and abs(after - full) <= 0.01 * max(full, 1)
+    flat = "allocated %s, resident %s" % (
+        "yes" if abs(after_alloc - alloc) <= 0.01 * alloc else "**no**",
+        "yes" if abs(after - full) <= 0.01 * full else "**no** (%+.1f %%)" % (100 * (after - full) / full))
     lines.append(
         f"| {run['run_name'].split('/', 1)[1].split('/iterations')[0].replace('/', ' × ')} | "
         f"{run['jpeg_KiB']:.0f} KiB | {full:.1f} MiB | {alloc:.1f} MiB | ≤ {goal} MiB "
         f"({'yes' if max(full, alloc) <= goal else '**no**'}) | {after:.1f} / {after_alloc:.1f} MiB | "
-        f"{'yes' if flat else '**no**'} |")
+        f"{flat} |")
+
+lines += [
+    "",
+    "## Before and after, and the goals missed",
+    "",
+    "Before this work (same client, 50 tiles, measured on the same 2-core machine): a paint of",
+    "1200 × 800 sources took 9.1 ms (pixman 8.1 ms), of 4096 × 2730 sources 19.1 ms, because",
+    "every paint stretched 50 natural-size pictures; 50 tiles held 204 MB (1200 × 800) and",
+    "2 357 MB (4096 × 2730) above the empty grid; decodePicture of 4096 × 2730 took 60 ms",
+    "against 48 ms for tjDecompress2 (zero fill and a masking pass); start-up with 50 pinned",
+    "1200 × 800 tiles 275 ms against 233 ms for 50 plain decodes; the reply scan cost",
+    "markers × body length on a body of markers without \".jpg\".",
+    "",
+    "Now tiles keep their bytes and a cell-sized copy, so the paint costs the same at every",
+    "source size, and the memory is the bytes plus 50 cell copies.",
+    "",
+    "- Paint against the floor: the profile (perf) of the paint is the 50 cell-row copies",
+    "  (memmove of 768-byte rows) and little else: the black fill now covers only empty cells,",
+    "  the frame is handed to the client instead of copied when no stretch is needed, and the",
+    "  marks draw only their ring. On an idle moment it measured 0.57 ms against a 0.27 ms",
+    "  floor (2.1); under the load of this run it is higher. The remaining gap is that the",
+    "  floor is one 8 MB memset and one 8 MB memcpy, while the wall reads 50 separate copies.",
+    "- Rescale, settle and start-up are wall-clock figures on 2 cores that other processes",
+    "  shared (load average above): the copy threads and the start-up decodes use both cores",
+    "  (CPU time of the start-up was half its wall time on an idle moment, 58 ms of CPU against",
+    "  119 ms real), but they cannot beat a baseline that also gets the cores others leave. The",
+    "  settle is bounded by 50 full decodes on the cores available: with both cores free that",
+    "  is about 1.5 s for 4096 × 2730 and 65 ms for 1200 × 800. Decoding only the rows the cell",
+    "  needs (libjpeg-turbo can skip rows) is the next step if these must be faster.",
+    "- Memory: allocated bytes stay flat through 1000 placement passes; the resident set",
+    "  grows by 1 to 2 % from heap fragmentation of the freed picture buffers.",
+]
 print("\n".join(lines))
