@@ -294,8 +294,9 @@ class FakeService:
 
 
 class WineSession:
-    def __init__(self, name="e2e", display=None):
-        """display: an X display to use instead of a private Xvfb (left running at close)."""
+    def __init__(self, name="e2e", display=None, screen=(SCREEN_WIDTH, SCREEN_HEIGHT)):
+        """display: an X display to use instead of a private Xvfb (left running at close);
+        screen: the private Xvfb's width and height."""
         for tool in ("Xvfb", "wine", "wineserver", "wineboot"):
             if shutil.which(tool) is None:
                 raise RuntimeError("harness: %s is missing (run scripts/install-deps)" % tool)
@@ -303,6 +304,7 @@ class WineSession:
             raise RuntimeError("harness: build the windows preset first (%s, %s)"
                                % (TILVANE_EXE, TVPROBE_EXE))
         self.name = name
+        self.screen_size = tuple(screen)
         self.artifacts = ARTIFACTS_DIR / name
         self.artifacts.mkdir(parents=True, exist_ok=True)
         self.tmp = Path(tempfile.mkdtemp(prefix="tilvane-e2e-"))
@@ -331,7 +333,7 @@ class WineSession:
         self.xvfb_log = open(self.tmp / "xvfb.log", "wb")
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             "%dx%dx24" % (SCREEN_WIDTH, SCREEN_HEIGHT), "-nolisten", "tcp", "-noreset", "-wr"],
+             "%dx%dx24" % self.screen_size, "-nolisten", "tcp", "-noreset", "-wr"],
             pass_fds=(write_end,), stdout=self.xvfb_log, stderr=subprocess.STDOUT)
         os.close(write_end)
         number = b""
@@ -473,6 +475,15 @@ class WineSession:
         path = self.artifacts / ("%s.ppm" % name)
         self.probe("capture", "--hwnd", hwnd, "--out", self.windows_path(path), "--method",
                    method)
+        return read_ppm(path)
+
+    def screen_image(self, name):
+        """The whole screen as (width, height, rgb), with the PNG kept for people to look at."""
+        png = self.screenshot(name)
+        ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
+                             timeout=60).stdout
+        path = png.with_suffix(".screen.ppm")
+        path.write_bytes(ppm)
         return read_ppm(path)
 
     def windows_path(self, path):
