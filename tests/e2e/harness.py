@@ -183,6 +183,19 @@ def japanese_locale_dir():
     return target
 
 
+def wait_until(check, timeout, what, interval=0.3):
+    """check()'s first true result within timeout seconds; AssertionError naming `what`
+    when there is none."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = check()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError("no %s within %ss" % (what, timeout))
+        time.sleep(interval)
+
+
 class Program:
     """One tilvane.exe (or other Windows program) started by a session."""
 

@@ -64,13 +64,7 @@ class GeometryTestCase(unittest.TestCase):
         return self.session.probe("info", "--hwnd", program.hwnd)
 
     def wait_for(self, what, check, timeout=15):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            result = check()
-            if result:
-                return result
-            time.sleep(0.3)
-        self.fail("no %s within %ss" % (what, timeout))
+        return harness.wait_until(check, timeout, what)
 
     def wait_for_window(self, program, rect):
         return self.wait_for("window at %s" % rect,

@@ -9,12 +9,11 @@ docs/wall-frames.png."""
 import os
 import re
 import subprocess
-import time
 import unittest
 
 import harness
 import menu_driving as menu
-from harness import DEFAULT_OPTIONS, WM_COMMAND
+from harness import DEFAULT_OPTIONS
 from wall_pixels import GREEN, RED, YELLOW, WallLayout, close_colours, search_cycles
 
 IDM_PIN_TILE, IDM_SHOW_PINNED, IDM_COPY_URL, IDM_COPY_ORIGINAL_URL = 40018, 40019, 40020, 40021
@@ -44,13 +43,7 @@ class TileCommandsTestCase(unittest.TestCase):
             service=(self.service.state_dir / "service.txt").read_text())
 
     def wait_for(self, what, check, timeout=30):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            result = check()
-            if result:
-                return result
-            time.sleep(0.3)
-        self.fail("no %s within %ss" % (what, timeout))
+        return harness.wait_until(check, timeout, what)
 
     def start(self):
         program = self.session.start_program(self.workdir)
@@ -71,6 +64,11 @@ class TileCommandsTestCase(unittest.TestCase):
                 return downloaded, image
             return None
         return self.wait_for("tiles of search %d" % cycle, placed)
+
+    def capture_when(self, program, what, name, condition):
+        """The first client capture for which condition(image) holds."""
+        return self.wait_for(what, lambda: (lambda image: image if condition(image) else None)(
+            self.session.capture(program.hwnd, name)), 10)
 
     def address_of(self, name):
         return "%s/media/%s" % (self.service.info["image_url"], name)
@@ -96,8 +94,9 @@ class TileCommandsTestCase(unittest.TestCase):
         path = self.workdir / "txts" / "kotei_jpgs.txt"
         return path.read_bytes() if path.exists() else None
 
-    def write_doc(self, program, name, with_menu=False):
-        """A PNG of the window (and the menu open over it) for the documentation."""
+    def write_doc(self, program, name):
+        """A PNG of the window as the screen shows it (with a menu open over it, if one is),
+        for the documentation."""
         if not WRITE_DOCS:
             return
         left, top, right, bottom = self.session.probe("info", "--hwnd", program.hwnd)["window"]
@@ -125,11 +124,12 @@ class CopyCommands(TileCommandsTestCase):
                                                                                  YELLOW))
         for index in (1, 3, 12):
             self.assertTrue(LAYOUT.has_none_of(framed, index, YELLOW), index)
-        self.write_doc(program, "context-menu", with_menu=True)
+        self.write_doc(program, "context-menu")
         menu.choose(self.session, IDM_COPY_URL)
         self.clipboard_becomes(address)
         after = self.session.capture(program.hwnd, "copy-menu-closed")
-        self.assertTrue(LAYOUT.has_none_of(after, 2, YELLOW), "the yellow frame goes with the menu")
+        self.assertTrue(LAYOUT.has_none_of(after, 2, YELLOW),
+                        "the yellow frame goes with the menu")
         self.assertTrue(LAYOUT.has_frame(after, 2, RED))
 
         self.menu_on(program, 2)
@@ -177,20 +177,19 @@ class PinCommand(TileCommandsTestCase):
         self.assertTrue(LAYOUT.has_none_of(image, 1, GREEN))
         self.assertTrue(menu.check_marks(self.menu_on(program, 2))[IDM_PIN_TILE])
         menu.close_menu(self.session)
-        self.assertTrue(menu.check_marks(self.menu_on(program, 1))[IDM_PIN_TILE] is False)
+        self.assertFalse(menu.check_marks(self.menu_on(program, 1))[IDM_PIN_TILE])
         menu.close_menu(self.session)
 
         # "固定状態のタイルを表示" hides the green frames (the red one shows again) and back.
         self.menu_on(program, 20)
         menu.choose(self.session, IDM_SHOW_PINNED)
-        hidden = self.wait_for("hidden green frames", lambda: (lambda image: image if (
-            LAYOUT.has_none_of(image, 2, GREEN)) else None)(
-                self.session.capture(program.hwnd, "pin-hidden")), 10)
+        hidden = self.capture_when(program, "hidden green frames", "pin-hidden",
+                                   lambda image: LAYOUT.has_none_of(image, 2, GREEN))
         self.assertTrue(LAYOUT.has_frame(hidden, 2, RED))
         self.assertFalse(menu.check_marks(self.menu_on(program, 20))[IDM_SHOW_PINNED])
         menu.choose(self.session, IDM_SHOW_PINNED)
-        self.wait_for("green frames again", lambda: LAYOUT.has_frame(
-            self.session.capture(program.hwnd, "pin-shown"), 2, GREEN), 10)
+        self.capture_when(program, "green frames again", "pin-shown",
+                          lambda image: LAYOUT.has_frame(image, 2, GREEN))
         self.assertTrue(menu.check_marks(self.menu_on(program, 20))[IDM_SHOW_PINNED])
         menu.close_menu(self.session)
         self.write_doc(program, "wall-frames")
@@ -204,9 +203,8 @@ class PinCommand(TileCommandsTestCase):
         # other cells only and leaves the pinned photo where it is.
         searches_before = len(search_cycles(self.service.log_entries()))
         program = self.start()
-        restored = self.wait_for("the pinned tile", lambda: (lambda image: image if (
-            LAYOUT.has_frame(image, 2, GREEN)) else None)(
-                self.session.capture(program.hwnd, "pin-restarted")), 10)
+        restored = self.capture_when(program, "the pinned tile", "pin-restarted",
+                                     lambda image: LAYOUT.has_frame(image, 2, GREEN))
         self.assert_picture(restored, 2, pinned_name)
         self.assertEqual(LAYOUT.interior_mean(restored, 1), (0, 0, 0))
         others = [index for index in range(CAT_PHOTOS) if index != 2]
@@ -231,8 +229,8 @@ class PinCommand(TileCommandsTestCase):
         self.assertRegex(retired[0].name, r"^_old_\d{1,4}_%s$" % re.escape(pinned_name))
         self.assertEqual(retired[0].read_bytes(), served)
         self.assertEqual(self.pinned_list(), b"")
-        self.wait_for("no green frame", lambda: LAYOUT.has_none_of(
-            self.session.capture(program.hwnd, "pin-unpinned"), 2, GREEN), 10)
+        self.capture_when(program, "no green frame", "pin-unpinned",
+                          lambda image: LAYOUT.has_none_of(image, 2, GREEN))
         self.assertFalse(menu.check_marks(self.menu_on(program, 2))[IDM_PIN_TILE])
         menu.close_menu(self.session)
         program.exit_command()
