@@ -428,6 +428,16 @@ class WineSession:
                 (txts_dir / "service.txt").write_bytes(service.encode("ascii"))
         return path
 
+    def pin_tiles(self, workdir, pins):
+        """Writes txts/kotei_jpgs.txt and the image files for pins [(address, column, row,
+        photo of the fake service's media folder)], so the tiles come back at start-up."""
+        media = SOURCE_DIR / "tools" / "fakeservice" / "media"
+        lines = b""
+        for address, column, row, photo in pins:
+            shutil.copy(media / photo, Path(workdir) / "kotei_tiles" / address.rsplit("/", 1)[1])
+            lines += b"name=%s,x=%d,y=%d\r\n" % (address.encode("ascii"), column, row)
+        (Path(workdir) / "txts" / "kotei_jpgs.txt").write_bytes(lines)
+
     def start_program(self, workdir, exe=TILVANE_EXE, args=(), name=None):
         name = name or Path(exe).stem
         log_path = self.artifacts / ("%s-%d.log" % (name, len(self.programs)))

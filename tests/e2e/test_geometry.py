@@ -6,7 +6,6 @@ window by dragging it, and stored geometry that no screen could show.
 The wall needs no service here: two pinned tiles, in the first and the last cell, are
 loaded from the working directory at start-up."""
 
-import shutil
 import time
 import unittest
 
@@ -49,13 +48,8 @@ class GeometryTestCase(unittest.TestCase):
 
     def start(self, name, **option_changes):
         workdir = self.session.workdir(name, options=options(**option_changes))
-        media = harness.SOURCE_DIR / "tools" / "fakeservice" / "media"
-        lines = b""
-        for photo, cell in PINNED:
-            shutil.copy(media / photo, workdir / "kotei_tiles" / photo)
-            lines += b"name=http://127.0.0.1:9/media/%s,x=%d,y=%d\r\n" % (
-                photo.encode(), cell % 10, cell // 10)
-        (workdir / "txts" / "kotei_jpgs.txt").write_bytes(lines)
+        self.session.pin_tiles(workdir, [("http://127.0.0.1:9/media/" + photo, cell % 10,
+                                          cell // 10, photo) for photo, cell in PINNED])
         program = self.session.start_program(workdir)
         program.wait_window()
         return program

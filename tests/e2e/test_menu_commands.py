@@ -237,5 +237,47 @@ class PinCommand(TileCommandsTestCase):
         self.assertEqual(program.wait_exit(), 0)
 
 
+class LongAddresses(unittest.TestCase):
+    """Pinned tiles whose addresses come near the 255 bytes a tile name holds: the original
+    address is copied only when it fits whole."""
+
+    def test_an_original_address_that_would_not_fit_leaves_the_clipboard_alone(self):
+        session = harness.shared_session()
+        self.addCleanup(session.stop_programs)
+        base = "http://127.0.0.1:9/"
+        fits, too_long = [base + letter * (length - len(base) - 8) + "/a%02d.jpg" % number
+                          for letter, length, number in (("f", 250, 1), ("t", 251, 2))]
+        self.assertEqual((len(fits), len(too_long)), (250, 251))
+        workdir = session.workdir("long-addresses", options=WALL_OPTIONS)
+        session.pin_tiles(workdir, [(fits, 0, 0, "a01.jpg"), (too_long, 1, 0, "a02.jpg")])
+        program = session.start_program(workdir)
+        program.wait_window()
+        left, top = session.probe("info", "--hwnd", program.hwnd)["client"][:2]
+
+        def choose_on(cell, command):
+            x, y = LAYOUT.centre(cell)
+            menu.open_context_menu(session, left + x, top + y)
+            menu.choose(session, command)
+
+        def clipboard_becomes(text):
+            harness.wait_until(lambda: session.probe("clipboard")["text"] == text, 10,
+                               "clipboard %r" % text)
+
+        choose_on(0, IDM_COPY_ORIGINAL_URL)
+        clipboard_becomes(fits + ":orig")
+        choose_on(1, IDM_COPY_URL)
+        clipboard_becomes(too_long)
+        session.probe("set-clipboard", "--hex", b"before".hex())
+        choose_on(1, IDM_COPY_ORIGINAL_URL)
+        # Commands run in the order chosen: once the green frames are gone, the copy
+        # command before has run as well.
+        choose_on(1, IDM_SHOW_PINNED)
+        harness.wait_until(lambda: LAYOUT.has_none_of(
+            session.capture(program.hwnd, "long-addresses"), 1, GREEN), 10, "hidden frames")
+        self.assertEqual(session.probe("clipboard")["text"], "before")
+        program.exit_command()
+        self.assertEqual(program.wait_exit(), 0)
+
+
 if __name__ == "__main__":
     unittest.main()
