@@ -21,8 +21,4 @@ void ensureCredentials(HINSTANCE instance) {
         OAuthCredentials{consumerKey(), consumerSecret(), loadedToken, loadedTokenSecret});
 }
 
-bool handleMenuCommand(HWND, WORD) {
-    return false;
-}
-
 void openEnlargedViewAt(HWND, int, int) {}
