@@ -1,9 +1,12 @@
 #include "app/shell_seams.h"
 
+#include "app/enlarged_view.h"
+#include "app/settings_dialog.h"
 #include "mosaic/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/credential_file.h"
 #include "oauth/oauth_credentials.h"
+#include "resources/resource.h"
 
 void loadPinnedTilesAtStartup() {
     loadPinnedTiles(pinnedListPath());
@@ -21,8 +24,14 @@ void ensureCredentials(HINSTANCE instance) {
         OAuthCredentials{consumerKey(), consumerSecret(), loadedToken, loadedTokenSecret});
 }
 
-bool handleMenuCommand(HWND, WORD) {
+bool handleMenuCommand(HWND window, WORD command) {
+    if (command == IDM_SETTINGS) {
+        showSettingsDialog(window);
+        return true;
+    }
     return false;
 }
 
-void openEnlargedViewAt(HWND, int, int) {}
+void openEnlargedViewAt(HWND window, int x, int y) {
+    openEnlargedView(window, x, y);
+}
