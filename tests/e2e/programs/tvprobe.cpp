@@ -8,7 +8,10 @@
 //   post     <window> --msg M [--wparam N] [--lparam N]
 //   send     <window> --msg M [--wparam N] [--lparam N]
 //   zorder   <window> --other <hwnd>             is the window above the other one
-//   children <window>                            child windows with class, text, id
+//   children <window>                            child windows with class, text, id, screen
+//                                                rectangle, enabled, check state (buttons)
+//                                                and the text the control holds (WM_GETTEXT)
+//   set-text <window> --text T                   WM_SETTEXT with T
 //   capture  <window> --out FILE [--method dc|print]  client area as a binary PPM
 //   clipboard                                    CF_TEXT bytes on the clipboard
 //   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
@@ -293,6 +296,36 @@ BOOL CALLBACK collectChild(HWND child, LPARAM param) {
     return TRUE;
 }
 
+RECT childRect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    return r;
+}
+
+// The text a control of another process holds now; GetWindowText only sees the text it was
+// created with.
+std::wstring controlText(HWND control) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return {};
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                        reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(std::min(static_cast<size_t>(copied), text.size() - 1));
+    return text;
+}
+
+std::string checkState(HWND control) {
+    if (className(control) != L"Button") {
+        return "null";
+    }
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return jsonBool(state == BST_CHECKED);
+}
+
 int commandChildren(HWND w) {
     std::vector<HWND> children;
     EnumChildWindows(w, collectChild, reinterpret_cast<LPARAM>(&children));
@@ -306,7 +339,10 @@ int commandChildren(HWND w) {
         json += "{\"hwnd\":" + handleNumber(child) + ",\"class\":" + jsonUtf8(className(child)) +
                 ",\"text\":" + jsonUtf8(windowText(child)) +
                 ",\"id\":" + std::to_string(GetDlgCtrlID(child)) +
-                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) + "}";
+                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) +
+                ",\"enabled\":" + jsonBool(IsWindowEnabled(child) != 0) +
+                ",\"checked\":" + checkState(child) + ",\"value\":" + jsonUtf8(controlText(child)) +
+                ",\"rect\":" + rectJson(childRect(child)) + "}";
         first = false;
     }
     return emit(json + "]}");
@@ -556,8 +592,9 @@ int main() {
         return commandMenuItems();
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
-                       command == L"zorder" || command == L"children" || command == L"capture" ||
-                       command == L"raise" || command == L"lower" || command == L"activate";
+                       command == L"set-text" || command == L"zorder" || command == L"children" ||
+                       command == L"capture" || command == L"raise" || command == L"lower" ||
+                       command == L"activate";
     if (!needsWindow) {
         return usage("unknown command");
     }
@@ -573,6 +610,15 @@ int main() {
     }
     if (command == L"zorder") {
         return commandZorder(*window, args);
+    }
+    if (command == L"set-text") {
+        const std::wstring text = args.text(L"text");
+        DWORD_PTR result = 0;
+        const bool ok =
+            SendMessageTimeoutW(*window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                                SMTO_ABORTIFHUNG, 5000, &result) != 0 &&
+            result != 0;
+        return emit("{\"set\":" + jsonBool(ok) + "}", ok ? 0 : 1);
     }
     if (command == L"children") {
         return commandChildren(*window);
