@@ -11,7 +11,6 @@
 //   children <window>                            child windows with class, text, id, screen
 //                                                rectangle, enabled, check state (buttons)
 //                                                and the text the control holds (WM_GETTEXT)
-//   set-text <window> --text T                   WM_SETTEXT with T
 //   capture  <window> --out FILE [--method dc|print]  client area as a binary PPM
 //   clipboard                                    CF_TEXT bytes on the clipboard
 //   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
@@ -610,15 +609,6 @@ int main() {
     }
     if (command == L"zorder") {
         return commandZorder(*window, args);
-    }
-    if (command == L"set-text") {
-        const std::wstring text = args.text(L"text");
-        DWORD_PTR result = 0;
-        const bool ok =
-            SendMessageTimeoutW(*window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                                SMTO_ABORTIFHUNG, 5000, &result) != 0 &&
-            result != 0;
-        return emit("{\"set\":" + jsonBool(ok) + "}", ok ? 0 : 1);
     }
     if (command == L"children") {
         return commandChildren(*window);
