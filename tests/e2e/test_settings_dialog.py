@@ -71,10 +71,10 @@ class SettingsDialog(unittest.TestCase):
         self.assertEqual(self.controls(dialog)[KEYWORD]["visible"], index == 0)
         self.assertEqual(self.controls(dialog)[ORIGINAL]["visible"], index == 1)
 
-    def type_keyword(self, dialog, text):
+    def type_keyword(self, dialog, text, delay=120):
         self.click(dialog, KEYWORD)
         self.session.xdotool("key", "End", "shift+Home", "BackSpace")
-        self.session.xdotool("type", "--delay", "120", text)
+        self.session.xdotool("type", "--delay", delay, text)
         time.sleep(0.5)
 
     def checked(self, dialog):
@@ -176,6 +176,17 @@ class SettingsDialog(unittest.TestCase):
         self.wait_gone(dialog)
         self.assertEqual(self.exit_and_read_options(program),
                          harness.expected_option_file(STORED))
+
+    def test_a_keyword_longer_than_the_store_holds_is_cut_at_whole_characters(self):
+        program = self.start("settings-long", STORED)
+        dialog = self.open_settings(program)
+        self.type_keyword(dialog, "猫" * 130, delay=20)
+        self.assertEqual(self.controls(dialog)[KEYWORD]["value"], "猫" * 130)
+        self.click(dialog, OK)
+        self.wait_gone(dialog)
+        saved = harness.parse_option_file(self.exit_and_read_options(program))
+        # 255 bytes would split the 128th double-byte character.
+        self.assertEqual(saved["kensaku_word"], ("猫" * 127).encode("cp932"))
 
     def test_ok_stores_the_changes_of_both_pages_and_the_next_search_uses_the_keyword(self):
         service = self.session.fake_service()
