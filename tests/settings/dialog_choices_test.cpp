@@ -3,9 +3,9 @@
 #include <array>
 #include <string>
 
-#include "scratch_folder.h"
 #include "settings/dialog_choices.h"
 #include "settings/option_store.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ class DialogChoicesTest : public ::testing::Test {
 
     std::filesystem::path optionFile() const { return scratch.path() / "tva_option.txt"; }
 
-    ScratchFolder scratch;
+    TempFolder scratch;
 };
 
 // Every key, in table order, with values that differ from the defaults.
