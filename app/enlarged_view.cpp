@@ -19,6 +19,11 @@ Rect rectOf(const RECT& r) {
     return Rect{r.left, r.top, r.right, r.bottom};
 }
 
+// The top-left corner of the area all screens cover together: (0, 0) on a single screen.
+ScreenOrigin screenOrigin() {
+    return ScreenOrigin{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
+}
+
 void moveWithoutRepaint(HWND view, const Rect& r) {
     MoveWindow(view, r.left, r.top, r.width(), r.height(), FALSE);
 }
@@ -38,7 +43,7 @@ INT_PTR onInitDialog(HWND view) {
     centreOnMainWindowMonitor(view);
     RECT placed{};
     GetWindowRect(view, &placed);
-    shell.enlargedRect = rectOf(placed);
+    shell.enlargedRect = recordedEnlargedRect(rectOf(placed), screenOrigin());
     shell.enlargedSize = SIZE{placed.right - placed.left, placed.bottom - placed.top};
     shell.enlargedPlaced = 1;
     return TRUE;
@@ -51,8 +56,8 @@ INT_PTR onMove(HWND view) {
     if (shell.enlargedPlaced != 1 || !GetWindowRect(view, &outer)) {
         return FALSE;
     }
-    const EnlargedPlacement placement =
-        keepEnlargedSize(rectOf(outer), shell.enlargedSize.cx, shell.enlargedSize.cy);
+    const EnlargedPlacement placement = keepEnlargedSize(rectOf(outer), shell.enlargedSize.cx,
+                                                         shell.enlargedSize.cy, screenOrigin());
     shell.enlargedRect = placement.recorded;
     moveWithoutRepaint(view, placement.window);
     InvalidateRect(view, nullptr, FALSE);

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
-Rect recordedEnlargedRect(Rect window) {
-    return Rect{std::max(window.left, 0), std::max(window.top, 0), window.right, window.bottom};
+Rect recordedEnlargedRect(Rect window, ScreenOrigin screen) {
+    return Rect{std::max(window.left, screen.left), std::max(window.top, screen.top), window.right,
+                window.bottom};
 }
 
-EnlargedPlacement keepEnlargedSize(Rect outer, std::int32_t width, std::int32_t height) {
+EnlargedPlacement keepEnlargedSize(Rect outer, std::int32_t width, std::int32_t height,
+                                   ScreenOrigin screen) {
     const Rect window{outer.right - width, outer.bottom - height, outer.right, outer.bottom};
-    return EnlargedPlacement{window, recordedEnlargedRect(window)};
+    return EnlargedPlacement{window, recordedEnlargedRect(window, screen)};
 }
 
 Rect visibleEnlargedPart(const Surface& copy, Rect recorded, std::int32_t width,

@@ -38,6 +38,18 @@ TEST(EnlargedViewPaint, DrawsOnlyFromTheScreenEdgeOnWhenTheViewIsBeyondLeftOrTop
     EXPECT_EQ(visibleEnlargedPart(copy, back.recorded, 300, 200), (Rect{0, 0, 300, 200}));
 }
 
+TEST(EnlargedViewPaint, AScreenLeftOfThePrimaryOneCountsAsScreen) {
+    // Two screens side by side, the second one left of the primary: they cover x from -1920.
+    const ScreenOrigin both{-1920, 0};
+    const Surface copy = gridtest::coordinatePicture(300, 200);
+    const EnlargedPlacement onSecond =
+        keepEnlargedSize(Rect{-1110, 440, -810, 640}, 300, 200, both);
+    EXPECT_EQ(onSecond.recorded, (Rect{-1110, 440, -810, 640}));
+    EXPECT_EQ(visibleEnlargedPart(copy, onSecond.recorded, 300, 200), (Rect{0, 0, 300, 200}));
+    const EnlargedPlacement beyond = keepEnlargedSize(Rect{-2000, 440, -1700, 640}, 300, 200, both);
+    EXPECT_EQ(visibleEnlargedPart(copy, beyond.recorded, 300, 200), (Rect{80, 0, 300, 200}));
+}
+
 TEST(EnlargedViewPaint, NothingIsDrawnForAViewWhollyBeyondTheEdgeOrWithoutACopy) {
     const Surface copy = gridtest::coordinatePicture(300, 200);
     const EnlargedPlacement gone = keepEnlargedSize(Rect{-400, 10, -100, 210}, 300, 200);
