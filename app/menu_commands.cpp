@@ -5,6 +5,7 @@
 
 #include "app/clipboard.h"
 #include "app/main_window.h"
+#include "app/settings_dialog.h"
 #include "app/window_geometry.h"
 #include "mosaic/pinned_tiles.h"
 #include "mosaic/selection.h"
@@ -50,6 +51,11 @@ void onStackTopmost(HWND window) {
     chooseStacking(window, kStackTopmost);
 }
 
+// The dialog stores what OK confirms; its result changes nothing here.
+void onSettings(HWND window) {
+    showSettingsDialog(window);
+}
+
 struct MenuCommand {
     WORD command;
     void (*handler)(HWND window);
@@ -57,7 +63,7 @@ struct MenuCommand {
 
 // The size presets are kSizePresets.
 constexpr MenuCommand kMenuCommands[] = {
-    // IDM_SETTINGS: the settings dialog, showSettingsDialog(window), joins here.
+    {IDM_SETTINGS, onSettings},
     {IDM_EXIT, exitProgram},
     {IDM_SIZE_FIT_SCREEN, fitToScreen},
     {IDM_FRAME_FIXED, toggleWindowFrame},

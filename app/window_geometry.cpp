@@ -132,6 +132,18 @@ POINT centreOnScreen(HWND reference, int width, int height) {
     return centredOn(screenRectOf(reference), width, height);
 }
 
+void centreOnMainWindowScreen(HWND window) {
+    RECT outer{};
+    if (!GetWindowRect(window, &outer)) {
+        return;
+    }
+    HWND reference = shellState().mainWindow != nullptr ? shellState().mainWindow : window;
+    const POINT origin =
+        centreOnScreen(reference, outer.right - outer.left, outer.bottom - outer.top);
+    SetWindowPos(window, nullptr, origin.x, origin.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
 POINT reachableWindowOrigin(int x, int y, int width, int height) {
     const RECT stored{x, y, clampedSum(x, width), clampedSum(y, height)};
     if (MonitorFromRect(&stored, MONITOR_DEFAULTTONULL) != nullptr) {

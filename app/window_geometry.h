@@ -35,6 +35,10 @@ RECT screenRectOf(HWND window);
 // dialogs.
 POINT centreOnScreen(HWND reference, int width, int height);
 
+// Moves a dialog, keeping its outer size and without repainting, to the centre of the screen
+// that holds the main window.
+void centreOnMainWindowScreen(HWND window);
+
 // Start-up: the stored corner, unless the stored rectangle lies wholly off every monitor; it
 // then comes back centred on the nearest one.
 POINT reachableWindowOrigin(int x, int y, int width, int height);

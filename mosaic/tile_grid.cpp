@@ -143,6 +143,14 @@ bool makeImageCanvas(Tile& tile, Surface picture) {
     return true;
 }
 
+std::optional<Surface> naturalPicture(const Tile& tile) {
+    const Canvas* image = imageCanvasOf(tile);
+    if (image == nullptr || !image->surface || image->surface->empty()) {
+        return std::nullopt;
+    }
+    return *image->surface;
+}
+
 bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,
                  std::vector<std::uint8_t> imageBytes) {
     CanvasList* queue = queuedTiles();

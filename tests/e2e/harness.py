@@ -521,6 +521,23 @@ class WineSession:
                        stderr=subprocess.DEVNULL)
         return path
 
+    def screen_image(self, name):
+        """The whole screen as (width, height, rgb), with the PNG kept for people to look at."""
+        png = self.screenshot(name)
+        ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
+                             timeout=60).stdout
+        path = png.with_suffix(".screen.ppm")
+        path.write_bytes(ppm)
+        return read_ppm(path)
+
+    def draw_own_frames(self):
+        """Has Wine draw captions and close boxes itself, as there is no window manager to
+        draw them; for tests that click a caption's buttons. Applies to programs started
+        afterwards."""
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                        "Decorated", "/d", "N", "/f"], env=self.env, check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def xdotool(self, *args):
         """Real X input (mouse, keys) on the session's display."""
         return subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,

@@ -8,7 +8,9 @@
 //   post     <window> --msg M [--wparam N] [--lparam N]
 //   send     <window> --msg M [--wparam N] [--lparam N]
 //   zorder   <window> --other <hwnd>             is the window above the other one
-//   children <window>                            child windows with class, text, id
+//   children <window>                            child windows with class, text, id, screen
+//                                                rectangle, enabled, check state (buttons)
+//                                                and the text the control holds (WM_GETTEXT)
 //   capture  <window> --out FILE [--method dc|print]  client area as a binary PPM
 //   clipboard                                    CF_TEXT bytes on the clipboard
 //   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
@@ -294,6 +296,36 @@ BOOL CALLBACK collectChild(HWND child, LPARAM param) {
     return TRUE;
 }
 
+RECT childRect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    return r;
+}
+
+// The text a control of another process holds now; GetWindowText only sees the text it was
+// created with.
+std::wstring controlText(HWND control) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return {};
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                        reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(std::min(static_cast<size_t>(copied), text.size() - 1));
+    return text;
+}
+
+std::string checkState(HWND control) {
+    if (className(control) != L"Button") {
+        return "null";
+    }
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return jsonBool(state == BST_CHECKED);
+}
+
 int commandChildren(HWND w) {
     std::vector<HWND> children;
     EnumChildWindows(w, collectChild, reinterpret_cast<LPARAM>(&children));
@@ -307,7 +339,10 @@ int commandChildren(HWND w) {
         json += "{\"hwnd\":" + handleNumber(child) + ",\"class\":" + jsonUtf8(className(child)) +
                 ",\"text\":" + jsonUtf8(windowText(child)) +
                 ",\"id\":" + std::to_string(GetDlgCtrlID(child)) +
-                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) + "}";
+                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) +
+                ",\"enabled\":" + jsonBool(IsWindowEnabled(child) != 0) +
+                ",\"checked\":" + checkState(child) + ",\"value\":" + jsonUtf8(controlText(child)) +
+                ",\"rect\":" + rectJson(childRect(child)) + "}";
         first = false;
     }
     return emit(json + "]}");
@@ -606,8 +641,9 @@ int main() {
         return commandMenuItems();
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
-                       command == L"zorder" || command == L"children" || command == L"capture" ||
-                       command == L"raise" || command == L"lower" || command == L"activate";
+                       command == L"set-text" || command == L"zorder" || command == L"children" ||
+                       command == L"capture" || command == L"raise" || command == L"lower" ||
+                       command == L"activate";
     if (!needsWindow) {
         return usage("unknown command");
     }
