@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/monitor_centring.h"
+#include "app/window_geometry.h"
 #include "app/shell_state.h"
 #include "app/win_handles.h"
 #include "mosaic/app_state.h"
@@ -40,7 +40,7 @@ INT_PTR onInitDialog(HWND view) {
                        static_cast<DWORD>(GetWindowLongW(view, GWL_EXSTYLE)));
     SetWindowPos(view, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-    centreOnMainWindowMonitor(view);
+    centreOnMainWindowScreen(view);
     RECT placed{};
     GetWindowRect(view, &placed);
     shell.enlargedRect = recordedEnlargedRect(rectOf(placed), screenOrigin());

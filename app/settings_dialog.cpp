@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/monitor_centring.h"
+#include "app/window_geometry.h"
 #include "app/shell_state.h"
 #include "mosaic/app_state.h"
 #include "resources/resource.h"
@@ -195,7 +195,7 @@ INT_PTR onInitDialog(HWND dialog) {
     RECT client{};
     GetClientRect(dialog, &client);
     SendMessageW(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
-    centreOnMainWindowMonitor(dialog);
+    centreOnMainWindowScreen(dialog);
     return TRUE;
 }
 

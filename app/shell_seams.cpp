@@ -1,12 +1,10 @@
 #include "app/shell_seams.h"
 
 #include "app/enlarged_view.h"
-#include "app/settings_dialog.h"
 #include "mosaic/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/credential_file.h"
 #include "oauth/oauth_credentials.h"
-#include "resources/resource.h"
 
 void loadPinnedTilesAtStartup() {
     loadPinnedTiles(pinnedListPath());
@@ -22,14 +20,6 @@ void ensureCredentials(HINSTANCE instance) {
     }
     publishCredentials(
         OAuthCredentials{consumerKey(), consumerSecret(), loadedToken, loadedTokenSecret});
-}
-
-bool handleMenuCommand(HWND window, WORD command) {
-    if (command == IDM_SETTINGS) {
-        showSettingsDialog(window);
-        return true;
-    }
-    return false;
 }
 
 void openEnlargedViewAt(HWND window, int x, int y) {
