@@ -128,6 +128,7 @@ void requestCellCopies() {
             }
             inGrid.insert(tile.serial);
             if (tile.imageBytes.empty() || tile.rect.width() < 1 || tile.rect.height() < 1 ||
+                !cellCopySizeAcceptable(tile.rect.width(), tile.rect.height()) ||
                 copyFitsCell(tile)) {
                 continue;
             }

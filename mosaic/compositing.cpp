@@ -1,13 +1,29 @@
 #include "mosaic/compositing.h"
 
 #include <array>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "mosaic/app_state.h"
 #include "mosaic/cell_copies.h"
+#include "mosaic/image_limits.h"
 #include "mosaic/marks.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
+
+Surface frameSurface(std::int32_t width, std::int32_t height) {
+    if (!pictureSizeAcceptable(width, height)) {
+        return Surface{};
+    }
+    try {
+        return Surface::filled(width, height);
+    } catch (const std::bad_alloc&) {
+        return Surface{};
+    } catch (const std::length_error&) {
+        return Surface{};
+    }
+}
 
 namespace {
 
@@ -59,7 +75,7 @@ void composeFrame(bool locked) {
 
 void presentFrame(Surface& client, std::int32_t clientWidth, std::int32_t clientHeight) {
     if (client.width != clientWidth || client.height != clientHeight || client.empty()) {
-        client = Surface::filled(clientWidth, clientHeight);
+        client = frameSurface(clientWidth, clientHeight);
     }
     AppState& state = appState();
     const Rect grid{0, 0, kGridColumns * state.tileWidth, kGridRows * state.tileHeight};

@@ -119,7 +119,7 @@ int runSearchCycle(const SearchCycleServices& services) {
     std::int32_t unusedInt = 0;
     std::string keyword;
     getOption("kensaku_word", &unusedInt, &keyword);
-    const std::int32_t replaceableCells = appState().replaceableCount;
+    const std::int32_t replaceableCells = appState().replaceableCount.load();
     const std::string count = searchCountText(replaceableCells, optionOr("serch_ken", 0));
 
     std::vector<char> body;

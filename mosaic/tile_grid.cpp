@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "mosaic/cell_copies.h"
+#include "mosaic/compositing.h"
+#include "mosaic/image_limits.h"
 #include "mosaic/picture_decoder.h"
 
 namespace {
@@ -134,6 +136,11 @@ const Canvas* imageCanvasOf(const Tile& tile) {
     return findCanvas(tile.children, kImageCanvasName);
 }
 
+bool cellCopySizeAcceptable(std::int32_t width, std::int32_t height) {
+    return pictureSizeAcceptable(std::int64_t{width} * kGridColumns,
+                                 std::int64_t{height} * kGridRows);
+}
+
 Rect publishedCellBounds() {
     const std::uint64_t packed = appState().publishedCellSize.load();
     return Rect{0, 0, static_cast<std::int32_t>(packed >> 32),
@@ -166,7 +173,11 @@ bool makeImageCanvas(Tile& tile, const Surface& picture) {
     const Rect cell = tile.rect.width() > 0 && tile.rect.height() > 0
                           ? Rect{0, 0, tile.rect.width(), tile.rect.height()}
                           : publishedCellBounds();
-    Surface copy = Surface::uninitialised(cell.width(), cell.height());
+    // Cells of a client past any screen get a placeholder: such a client has no frame to
+    // draw into (frameSurface), and a copy that size could not be held 50 times.
+    const bool drawable = cellCopySizeAcceptable(cell.width(), cell.height());
+    Surface copy =
+        Surface::uninitialised(drawable ? cell.width() : 1, drawable ? cell.height() : 1);
     stretchSurface(picture, picture.bounds(), copy, copy.bounds());
     return makeImageCanvasFromCellCopy(tile, picture.width, picture.height, std::move(copy));
 }
@@ -275,7 +286,7 @@ void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
     AppState& state = appState();
     const std::int32_t width = std::max(clientWidth, 0);
     const std::int32_t height = std::max(clientHeight, 0);
-    state.backBuffer = Surface::filled(width, height);
+    state.backBuffer = frameSurface(width, height);
     state.backBufferWidth = width;
     state.backBufferHeight = height;
 
@@ -299,10 +310,10 @@ void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
 
 void pinTileCount() {
     AppState& state = appState();
-    state.replaceableCount = std::max(state.replaceableCount - 1, 1);
+    state.replaceableCount = std::max(state.replaceableCount.load() - 1, 1);
 }
 
 void unpinTileCount() {
     AppState& state = appState();
-    state.replaceableCount = std::min(state.replaceableCount + 1, kGridCells);
+    state.replaceableCount = std::min(state.replaceableCount.load() + 1, kGridCells);
 }

@@ -51,14 +51,19 @@ bool makeImageCanvas(Tile& tile, const Surface& picture);
 bool makeImageCanvasFromCellCopy(Tile& tile, std::int32_t naturalWidth, std::int32_t naturalHeight,
                                  Surface cellCopy);
 
-// The tile's picture at its natural size, or none.
-std::optional<Surface> naturalPicture(const Tile& tile);
+// Whether cells of width × height belong to a client small enough to have a frame; larger
+// cells get no cell copies of their size.
+bool cellCopySizeAcceptable(std::int32_t width, std::int32_t height);
 
 // The cell size rescaleGrid last set, readable from any thread.
 Rect publishedCellBounds();
 
 // A number no other tile of this run has; safe on any thread.
 std::uint64_t nextTileSerial();
+
+// The tile's picture at its natural size, or none: decoded from its bytes on every call (the
+// tile holds only its cell copy), so it stays as it is when the tile is replaced or destroyed.
+std::optional<Surface> naturalPicture(const Tile& tile);
 
 // Appends a tile to the queue (search worker, under appMutex). Refuses names longer than
 // kMaxCanvasNameBytes, empty pictures and a missing queue; returns whether it was queued.
