@@ -39,11 +39,10 @@ std::string fixedVersion(const std::vector<BYTE>& info) {
         return "null";
     }
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    char text[64];
-    std::snprintf(text, sizeof text, "\"%lu.%lu.%lu.%lu\"", HIWORD(fixed->dwFileVersionMS),
-                  LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
-                  LOWORD(fixed->dwFileVersionLS));
-    return text;
+    return "\"" + std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionLS)) + "\"";
 }
 
 std::string manifestText(HMODULE module) {
