@@ -146,14 +146,14 @@ class Demo:
 
     # -- screenshots ------------------------------------------------------------------
 
-    def shot(self, name, label):
-        """The screen around the main window, as shots/NAME.png."""
+    def shot(self, name, label, around=None, margin=SHOT_MARGIN):
+        """The screen around the main window (or the window `around`), as shots/NAME.png."""
         self.shots.mkdir(parents=True, exist_ok=True)
         path = self.session.screenshot(name, path=self.shots / (name + ".png"))
-        left, top, right, bottom = self.info(self.program.hwnd)["window"]
+        left, top, right, bottom = self.info(around or self.program.hwnd)["window"]
         width, height = screen_size(self.session.display)
-        left, top = max(0, left - SHOT_MARGIN), max(0, top - SHOT_MARGIN)
-        right, bottom = min(width, right + SHOT_MARGIN), min(height, bottom + SHOT_MARGIN)
+        left, top = max(0, left - margin), max(0, top - margin)
+        right, bottom = min(width, right + margin), min(height, bottom + margin)
         subprocess.run(["convert", str(path), "-crop",
                         "%dx%d+%d+%d" % (right - left, bottom - top, left, top), "+repage",
                         str(path)], check=True, timeout=60)
@@ -235,7 +235,7 @@ class Demo:
                 DIALOG_CLASS, PIN_DIALOG_TITLE), 24 * 3600, 1)
             return True
         time.sleep(1)  # the dialog's first paint
-        self.shot("1-pin-dialog", "first start: the PIN dialog")
+        self.shot("1-pin-dialog", "first start: the PIN dialog", around=dialog, margin=240)
         say("playing the user: typing the PIN %s into 「%s」" % (pin, PIN_DIALOG_TITLE))
         edit = self.child(dialog, PIN_EDIT_ID)
         self.click_control(edit)
