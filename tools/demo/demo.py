@@ -235,11 +235,13 @@ class Demo:
                 DIALOG_CLASS, PIN_DIALOG_TITLE), 24 * 3600, 1)
             return True
         time.sleep(1)  # the dialog's first paint
-        self.shot("1-pin-dialog", "first start: the PIN dialog", around=dialog, margin=240)
         say("playing the user: typing the PIN %s into 「%s」" % (pin, PIN_DIALOG_TITLE))
         edit = self.child(dialog, PIN_EDIT_ID)
         self.click_control(edit)
         self.session.xdotool("type", "--delay", 80, pin)
+        time.sleep(0.5)
+        self.shot("1-pin-dialog", "first start: the PIN typed into the dialog", around=dialog,
+                  margin=120)
         self.click_control(self.child(dialog, OK_BUTTON_ID))
         if not wait_until(lambda: not self.visible_windows(DIALOG_CLASS, PIN_DIALOG_TITLE), 20):
             raise RuntimeError("the PIN dialog stayed open after OK")
