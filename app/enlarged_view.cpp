@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "app/window_geometry.h"
 #include "app/shell_state.h"
 #include "app/win_handles.h"
+#include "app/window_geometry.h"
 #include "mosaic/app_state.h"
 #include "mosaic/enlarged_view_geometry.h"
 #include "mosaic/tile_grid.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/window_geometry.h"
 #include "app/shell_state.h"
+#include "app/window_geometry.h"
 #include "mosaic/app_state.h"
 #include "resources/resource.h"
 #include "settings/dialog_choices.h"

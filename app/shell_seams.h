@@ -11,8 +11,8 @@ void loadPinnedTilesAtStartup();
 // publishes the process-lifetime credentials.
 void ensureCredentials(HINSTANCE instance);
 
-// Obtains an access token through the service's PIN flow and appends it to
-// ./txts/key.txt. Does nothing yet: without a credential file searches are refused.
+// Obtains an access token through the service's PIN flow (browser, PIN dialog) and stores
+// it in ./txts/key.txt; when that fails the user is told and the program runs on without.
 void runPinAuthorisation(HINSTANCE instance);
 
 // Left double-click at a client point: the enlarged view of the tile there.

@@ -68,15 +68,6 @@ class EnlargedView(unittest.TestCase):
         program.wait_window()
         return program
 
-    def wait_for(self, what, check, timeout):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            result = check()
-            if result:
-                return result
-            time.sleep(0.5)
-        self.fail("no %s within %ss" % (what, timeout))
-
     def searches(self):
         return [e for e in self.service.log_entries() if e.get("path") == SEARCH_PATH]
 
@@ -98,8 +89,8 @@ class EnlargedView(unittest.TestCase):
         return region(image, column * CELL + 10, row * CELL + 10, CELL - 20, CELL - 20)
 
     def wait_for_tiles(self, program):
-        self.wait_for("tiles in the first cell",
-                      lambda: mean_colour(self.main_cell(program, 0, 0)) != (0, 0, 0), 45)
+        harness.wait_until(lambda: mean_colour(self.main_cell(program, 0, 0)) != (0, 0, 0), 45,
+                           "tiles in the first cell")
 
     def views(self):
         return [w for w in self.session.probe("list", "--class", "#32770")["windows"]
@@ -109,7 +100,7 @@ class EnlargedView(unittest.TestCase):
         self.session.xdotool("mousemove", x, y)
         time.sleep(0.2)
         self.session.xdotool("click", "--repeat", 2, "--delay", 80, 1)
-        views = self.wait_for("enlarged view", self.views, 10)
+        views = harness.wait_until(self.views, 10, "enlarged view")
         self.assertEqual(len(views), 1)
         time.sleep(0.5)  # its first paint
         return views[0]["hwnd"]
@@ -129,7 +120,7 @@ class EnlargedView(unittest.TestCase):
         time.sleep(0.8)
 
     def wait_closed(self):
-        self.wait_for("closing of the view", lambda: not self.views(), 10)
+        harness.wait_until(lambda: not self.views(), 10, "closing of the view")
 
     def assert_shows(self, screen, left, top, picture, columns=None):
         """The screen at (left, top) shows the picture, or its columns from columns[0] on."""
@@ -189,7 +180,7 @@ class EnlargedView(unittest.TestCase):
         self.assertEqual(len(self.views()), 1)
         self.session.xdotool("mouseup", 3)
         self.wait_closed()
-        self.wait_for("search after closing", lambda: len(self.searches()) > paused, 25)
+        harness.wait_until(lambda: len(self.searches()) > paused, 25, "search after closing")
 
         program.exit_command()
         self.assertEqual(program.wait_exit(), 0)
@@ -199,22 +190,13 @@ class EnlargedView(unittest.TestCase):
                              kaku_kousin=1)
         # Rows 1 to 4 are pinned, so every search of ten replaces the whole first row. The
         # pinned tile in the last cell is larger than the screen.
-        pins = workdir / "kotei_tiles"
-        subprocess.run(["convert", "-size", "40x40", "xc:gray50", str(pins / "pin.jpg")],
-                       check=True, timeout=60)
+        big = workdir / "big.jpg"
         subprocess.run(["convert", "-size", "2100x1200", "gradient:green-yellow", "-quality",
-                        "90", str(pins / "big.jpg")], check=True, timeout=60)
-        lines = []
-        for row in range(1, 5):
-            for column in range(10):
-                file_name = "big.jpg" if (column, row) == (9, 4) else "pin%d%d.jpg" % (column,
-                                                                                      row)
-                if file_name != "big.jpg":
-                    (pins / file_name).write_bytes((pins / "pin.jpg").read_bytes())
-                lines.append("name=http://127.0.0.1:9/pins/%s,x=%d,y=%d\n"
-                             % (file_name, column, row))
-        (pins / "pin.jpg").unlink()
-        (workdir / "txts" / "kotei_jpgs.txt").write_text("".join(lines))
+                        "90", str(big)], check=True, timeout=60)
+        self.session.pin_tiles(workdir, [
+            ("http://127.0.0.1:9/pins/pin%d%d.jpg" % (column, row), column, row,
+             big if (column, row) == (9, 4) else "a12.jpg")
+            for row in range(1, 5) for column in range(10)])
 
         program = self.run_program(workdir)
         self.wait_for_tiles(program)
@@ -230,8 +212,8 @@ class EnlargedView(unittest.TestCase):
         self.assertLess(mean_difference(shown, region(picture, 0, 0, width, height)), 4)
         searches = len(self.searches())
 
-        self.wait_for("replacement of the first tile",
-                      lambda: mean_colour(self.main_cell(program, 0, 0)) != before, 45)
+        harness.wait_until(lambda: mean_colour(self.main_cell(program, 0, 0)) != before, 45,
+                           "replacement of the first tile")
         self.assertGreater(len(self.searches()), searches)
         self.assertEqual(region(self.session.screen_image("view-after-replacement"), left, top,
                                 width, height), shown)
