@@ -74,9 +74,10 @@ bool decompress(jpeg_decompress_struct& cinfo, JumpingErrorManager& errors,
 
 std::optional<DecodedPixels> decodeJpeg(std::span<const std::uint8_t> bytes,
                                         std::uint64_t maxPixels) {
-    // Refused from the header before libjpeg sees it, as on Windows; the size libjpeg reads
-    // is checked again below.
-    if (bytes.empty() || bytes.size() > kMaxImageBytes || !pictureSizeAllowed(bytes, maxPixels)) {
+    // Refused from the header and the scan count before libjpeg sees it, as on Windows; the
+    // size libjpeg reads is checked again below.
+    if (bytes.empty() || bytes.size() > kMaxImageBytes ||
+        !pictureAllowedForDecoding(bytes, maxPixels)) {
         return std::nullopt;
     }
     jpeg_decompress_struct cinfo{};
