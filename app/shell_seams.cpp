@@ -1,5 +1,6 @@
 #include "app/shell_seams.h"
 
+#include "app/enlarged_view.h"
 #include "mosaic/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/credential_file.h"
@@ -21,8 +22,6 @@ void ensureCredentials(HINSTANCE instance) {
         OAuthCredentials{consumerKey(), consumerSecret(), loadedToken, loadedTokenSecret});
 }
 
-bool handleMenuCommand(HWND, WORD) {
-    return false;
+void openEnlargedViewAt(HWND window, int x, int y) {
+    openEnlargedView(window, x, y);
 }
-
-void openEnlargedViewAt(HWND, int, int) {}

@@ -15,8 +15,5 @@ void ensureCredentials(HINSTANCE instance);
 // ./txts/key.txt. Does nothing yet: without a credential file searches are refused.
 void runPinAuthorisation(HINSTANCE instance);
 
-// Menu commands other than the exit command; false leaves the command to default processing.
-bool handleMenuCommand(HWND window, WORD command);
-
 // Left double-click at a client point: the enlarged view of the tile there.
 void openEnlargedViewAt(HWND window, int x, int y);

@@ -16,7 +16,7 @@
 #include "http/io_timeout.h"
 #include "http/service_config.h"
 #include "local_server.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "test_certificates.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "oauth/credential_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -14,25 +14,17 @@ namespace fs = std::filesystem;
 class CredentialFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::random_device seed;
-        do {
-            folder_ = fs::temp_directory_path() / ("tilvane-credentials-" + std::to_string(seed()));
-        } while (!fs::create_directory(folder_));
         loadedToken = "earlier token";
         loadedTokenSecret = "earlier secret";
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
     std::string write(const std::string& bytes) {
         const fs::path path = folder_ / "key.txt";
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         return path.string();
     }
 
-    fs::path folder_;
+    TempFolder scratch_;
+    const fs::path& folder_ = scratch_.path();
 };
 
 TEST_F(CredentialFile, ReadsTheFirstTwoLinesWithoutTheirLineEnds) {

@@ -20,6 +20,7 @@
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
 #include "test_picture_decoder_jpeg.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -38,19 +39,13 @@ class HostileInput : public gridtest::MosaicTest {
   protected:
     void SetUp() override {
         MosaicTest::SetUp();
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        outer_ = fs::path(testing::TempDir()) / ("tilvane_hostile_" + std::string(info->name()));
-        fs::remove_all(outer_);
+        outer_ = folder_.path();
         root_ = outer_ / "work";
         fs::create_directories(root_ / "txts");
         fs::create_directories(root_ / "kotei_tiles" / "olds");
         appState().workingRoot = root_;
         loadOptions("/nonexistent/tilvane/tva_option.txt", {});
         ASSERT_TRUE(setOption("serch_ken", 30));
-    }
-    void TearDown() override {
-        MosaicTest::TearDown();
-        fs::remove_all(outer_);
     }
 
     // A cycle over reply whose every download gives bytesFor(url), decoded for real.
@@ -74,6 +69,7 @@ class HostileInput : public gridtest::MosaicTest {
         return runSearchCycle(services);
     }
 
+    TempFolder folder_;
     fs::path outer_;
     fs::path root_;
     std::vector<std::string> fetched_;
