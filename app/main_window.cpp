@@ -116,6 +116,8 @@ HWND createMainWindow(HINSTANCE instance, DWORD style, int x, int y, int width, 
 }
 
 void exitProgram(HWND window) {
+    // The worker stops at its next wait, link or chunk instead of finishing the cycle.
+    requestExit();
     waitForSearchWorker();
     std::lock_guard<std::mutex> lock(appState().appMutex);
     DestroyWindow(window);

@@ -40,6 +40,15 @@ void resetAppState() {
     state.workingRoot = ".";
     state.searchEnabled = 1;
     state.tilesPending = 0;
+    state.exitRequested = false;
+}
+
+void requestExit() {
+    appState().exitRequested = true;
+}
+
+bool exitWasRequested() {
+    return appState().exitRequested.load();
 }
 
 void setShellHooks(ShellHooks installed) {

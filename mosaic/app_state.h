@@ -62,10 +62,16 @@ struct AppState {
 
     std::atomic<int> searchEnabled{1};
     std::atomic<int> tilesPending{0};
+    // Set once by the exit command before it waits for the worker: the cycle stops between
+    // links, downloads and exchanges give up, and nothing more is queued.
+    std::atomic<bool> exitRequested{false};
     std::mutex appMutex;
 };
 
 AppState& appState();
+
+void requestExit();
+bool exitWasRequested();
 
 // Puts every field back to its initial value and drops all canvases (tests; shutdown). Does
 // not touch the mutex or the shell hooks.

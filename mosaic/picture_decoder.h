@@ -9,8 +9,9 @@
 
 // Decodes JPEG bytes into a surface at the picture's natural size. Gives no picture for bytes
 // that cannot be decoded, for an empty input, for inputs larger than kMaxImageBytes, for
-// pictures larger than kMaxPicturePixels and for bytes whose frame size cannot be read
-// before decoding (see pictureSizeAllowed). Safe to call on any thread.
+// pictures larger than kMaxPicturePixels, for bytes whose frame size cannot be read before
+// decoding and for files of more scans than kMaxJpegScans (see pictureAllowedForDecoding).
+// Safe to call on any thread.
 std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes);
 
 // decodePicture with another bound on the picture's pixel count.
@@ -48,3 +49,9 @@ std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes);
 // allocate the whole picture first.
 bool pictureSizeAllowed(std::span<const std::uint8_t> bytes,
                         std::uint64_t maxPixels = kMaxPicturePixels);
+
+// Everything both decoders check before handing bytes over: the frame size as above, and a
+// scan count within kMaxJpegScans, so no file holds a decoder (and the worker, and the exit
+// waiting for it) for longer than a real picture of that size would.
+bool pictureAllowedForDecoding(std::span<const std::uint8_t> bytes,
+                               std::uint64_t maxPixels = kMaxPicturePixels);

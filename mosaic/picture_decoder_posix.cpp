@@ -139,10 +139,10 @@ bool decompress(jpeg_decompress_struct& cinfo, JumpingErrorManager& errors,
 }
 
 bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding) {
-    // Refused from the header before libjpeg sees it, as on Windows; the size libjpeg reads
-    // is checked again below.
+    // Refused from the header and the scan count before libjpeg sees it, as on Windows; the size
+    // libjpeg reads is checked again below.
     if (bytes.empty() || bytes.size() > kMaxImageBytes ||
-        !pictureSizeAllowed(bytes, decoding.maxPixels)) {
+        !pictureAllowedForDecoding(bytes, decoding.maxPixels)) {
         return false;
     }
     jpeg_decompress_struct cinfo{};

@@ -115,8 +115,8 @@ std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
     }
     // The decoder allocates the whole picture itself, so the size is checked from the JPEG
     // header before it sees the bytes; bytes whose size cannot be read that way (other
-    // formats among them) never reach it.
-    if (!pictureSizeAllowed(bytes, maxPixels)) {
+    // formats among them), and files of too many scans, never reach it.
+    if (!pictureAllowedForDecoding(bytes, maxPixels)) {
         return std::nullopt;
     }
     ComScope com;

@@ -140,10 +140,12 @@ void pin(Tile& tile) {
 void unpin(Tile& tile) {
     tile.replaceable = 1;
     const std::string fileName = pinnedFileName(tile.name);
+    // The list goes first: killed in between, an image stays without its line, which is
+    // harmless, rather than a line without its image.
+    writePinnedList(pinnedListPath());
     if (!fileSharedWithOtherPin(tile, fileName)) {
         retirePinnedFile(fileName);
     }
-    writePinnedList(pinnedListPath());
     unpinTileCount();
 }
 
@@ -245,7 +247,13 @@ bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint
     if (fileExists(path)) {
         return true;
     }
-    UniqueFile file = openFile(path, "wb");
+    // Written beside its name and renamed into place once whole: the list names the file
+    // right after this, and a process killed in mid-write must not leave a cut image under
+    // that name (an existing file is never written again).
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    std::error_code error;
+    UniqueFile file = openFile(temporary, "wb");
     if (!file) {
         showPinnedSaveError();
         return false;
@@ -253,9 +261,13 @@ bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint
     const bool written =
         !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
     if (!closeFile(std::move(file)) || !written) {
-        // A cut image would come back broken on the next start.
-        std::error_code error;
-        std::filesystem::remove(path, error);
+        std::filesystem::remove(temporary, error);
+        showPinnedSaveError();
+        return false;
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
         showPinnedSaveError();
         return false;
     }

@@ -69,7 +69,7 @@ bool queueNewImage(const std::string& url, const SearchCycleServices& services) 
     const auto byteCount = static_cast<std::int32_t>(download.bytes.size());
     const std::int32_t width = download.picture->width;
     const std::int32_t height = download.picture->height;
-    if (isDuplicateImage(byteCount, width, height)) {
+    if (isDuplicateImage(byteCount, width, height) || exitWasRequested()) {
         return false;
     }
     return enqueueTile(url, byteCount, std::move(*download.picture), std::move(download.bytes));
@@ -131,6 +131,9 @@ int runSearchCycle(const SearchCycleServices& services) {
     // stalling image host costs one download, not one per mention.
     std::set<std::string> refused;
     for (const std::string& url : extractImageLinks(std::string_view(body.data(), body.size()))) {
+        if (exitWasRequested()) {
+            break;
+        }
         // A name that cannot hold the whole address is never fetched: cutting it would name a
         // different image.
         if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url)) {

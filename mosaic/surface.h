@@ -1,12 +1,23 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
 #include <utility>
 #include <vector>
+
+constexpr std::int32_t clampToInt32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+constexpr std::int32_t clampedSpan(std::int32_t from, std::int32_t to) {
+    return clampToInt32(std::int64_t{to} - std::int64_t{from});
+}
 
 // A rectangle in pixels: left and top inclusive, right and bottom exclusive.
 struct Rect {
@@ -15,14 +26,18 @@ struct Rect {
     std::int32_t right = 0;
     std::int32_t bottom = 0;
 
-    std::int32_t width() const { return right - left; }
-    std::int32_t height() const { return bottom - top; }
+    // Edges far apart (from opposite ends of the range) would overflow a 32-bit difference;
+    // the span is computed in 64 bits and clamped.
+    std::int32_t width() const { return clampedSpan(left, right); }
+    std::int32_t height() const { return clampedSpan(top, bottom); }
     bool operator==(const Rect&) const = default;
 };
 
+// The rectangle with that corner and size; an edge past the 32-bit range stops at its end.
 inline Rect rectOfSize(std::int32_t left, std::int32_t top, std::int32_t width,
                        std::int32_t height) {
-    return Rect{left, top, left + width, top + height};
+    return Rect{left, top, clampToInt32(std::int64_t{left} + width),
+                clampToInt32(std::int64_t{top} + height)};
 }
 
 // Colours are 0x00RRGGBB.

@@ -633,8 +633,15 @@ class ProbeTestCase(unittest.TestCase):
 
     def misbehave(self, rule):
         """Arms a misbehaviour of the fake service (see tools/fakeservice/README.md)."""
+        self.service_control("/_test/misbehave", rule)
+
+    def reset_service(self):
+        """Clears the fake service's misbehaviours and its log."""
+        self.service_control("/_test/reset", {})
+
+    def service_control(self, path, body):
         context = ssl.create_default_context(cafile=self.info["ca_file"])
-        request = urllib.request.Request(self.info["api_url"] + "/_test/misbehave",
-                                         data=json.dumps(rule).encode(), method="POST")
+        request = urllib.request.Request(self.info["api_url"] + path,
+                                         data=json.dumps(body).encode(), method="POST")
         with urllib.request.urlopen(request, context=context, timeout=30) as reply:
             self.assertEqual(reply.status, 200)

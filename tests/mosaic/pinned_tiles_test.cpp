@@ -158,6 +158,20 @@ TEST_F(PinnedTilesTest, AFailedImageSaveIsReportedAndTheTileStaysPinned) {
     EXPECT_EQ(saveErrors_, 3);
 }
 
+TEST_F(PinnedTilesTest, AnImageCutByAKilledWriteNeverTakesTheNameTheListUses) {
+    // What a write killed half-way leaves: the partial bytes beside the name, never under it.
+    const fs::path leftover = root_ / "kotei_tiles" / "abc.jpg.tmp";
+    writeBytes(leftover, {0xFF, 0xD8, 0xFF});
+    Tile& tile = placeImage("http://pbs.example/media/abc.jpg", Cell{1, 1});
+    const std::vector<std::uint8_t> bytes = tile.imageBytes;
+    rightClickAndPin(tile);
+    EXPECT_EQ(readBytes(root_ / "kotei_tiles" / "abc.jpg"), bytes);
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_EQ(saveErrors_, 0);
+    restart(750, 375);
+    ASSERT_NE(findCanvas(*gridTiles(), "http://pbs.example/media/abc.jpg"), nullptr);
+}
+
 TEST_F(PinnedTilesTest, UnpinningRetiresTheFileUnderANumberedName) {
     Tile& tile = placeImage("http://pbs.example/media/abc.jpg", Cell{4, 0});
     const std::vector<std::uint8_t> bytes = tile.imageBytes;

@@ -3,14 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "http/io_timeout.h"
 #include "http/service_config.h"
 #include "mosaic/app_state.h"
 #include "mosaic/search_cycle.h"
+#include "mosaic/search_worker.h"
 #include "mosaic/tile_grid.h"
 #include "oauth/oauth_credentials.h"
 #include "settings/option_store.h"
@@ -23,10 +29,15 @@ namespace fs = std::filesystem;
 class SearchCycleAgainstService : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        // a03 is padded far past the download limit on every request.
+        // a03 is padded far past the download limit on every request; searches for
+        // "stallsearch" and downloads of c01 get no answer for a minute.
         service_ = std::make_unique<FakeService>(
             std::vector<std::string>{R"({"path": "/media/a03.jpg", "mode": "oversize",)"
-                                     R"( "size": 40000000, "times": -1, "server": "image"})"});
+                                     R"( "size": 40000000, "times": -1, "server": "image"})",
+                                     R"({"path": "/1.1/search/tweets.json", "mode": "stall",)"
+                                     R"( "keyword": "stallsearch", "times": -1, "seconds": 60})",
+                                     R"({"path": "/media/c01.jpg", "mode": "stall", "times": -1,)"
+                                     R"( "seconds": 60, "server": "image"})"});
         if (!service_->running()) {
             startFailure_ = service_->Output();
             if (startFailure_.empty()) {
@@ -94,6 +105,24 @@ class SearchCycleAgainstService : public ::testing::Test {
         return nullptr;
     }
 
+    // Runs the search worker, asks for the exit once a request containing `seen` has reached
+    // the service, and expects the worker to end well before any time-out could end it.
+    void exitWhileStuckOn(const std::string& seen) {
+        SetIoTimeout(std::chrono::seconds(25));
+        auto worker = std::async(std::launch::async, [] { runSearchWorker(); });
+        for (int i = 0; i < 1000 && requestsWith({seen}).empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_FALSE(requestsWith({seen}).empty());
+        ASSERT_EQ(worker.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
+            << "the worker was not held";
+        requestExit();
+        // A generous ceiling: the exit is seen within a slice, or a second inside curl.
+        EXPECT_EQ(worker.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        worker.wait();
+        SetIoTimeout(kDefaultIoTimeout);
+    }
+
     static inline std::unique_ptr<FakeService> service_;
     static inline std::string startFailure_;
     std::size_t logStart_ = 0;
@@ -153,6 +182,24 @@ TEST_F(SearchCycleAgainstService, BrokenAndDuplicatePicturesAreNotQueued) {
     search("dupes", 4);
     EXPECT_EQ(runSearchCycle(), 1);
     EXPECT_EQ(queuedNames(), (std::vector<std::string>{media("d01.jpg"), media("d03.jpg")}));
+}
+
+TEST_F(SearchCycleAgainstService, AnExitEndsACycleHeldByAStalledSearch) {
+    search("stallsearch", 10);
+    exitWhileStuckOn(R"("keyword": "stallsearch")");
+    EXPECT_TRUE(queuedTiles()->empty());
+    EXPECT_EQ(appState().tilesPending.load(), 0);
+    EXPECT_TRUE(requestsWith({R"("path": "/media/)"}).empty());
+}
+
+TEST_F(SearchCycleAgainstService, AnExitEndsACycleHeldByAStalledImageAndQueuesNothingMore) {
+    // The default set: a01 to b12 first (a03 refused), then c01, which stalls, then c02.
+    search("stallimages", 30);
+    exitWhileStuckOn(R"("path": "/media/c01.jpg")");
+    const auto names = queuedNames();
+    EXPECT_EQ(names.size(), 23u);
+    EXPECT_EQ(std::count(names.begin(), names.end(), media("c01.jpg")), 0);
+    EXPECT_TRUE(requestsWith({R"("path": "/media/c02.jpg")"}).empty());
 }
 
 }  // namespace

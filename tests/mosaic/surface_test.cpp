@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "grid_test_support.h"
@@ -39,6 +40,35 @@ std::vector<std::int32_t> sampledColumns(const Surface& dst) {
         columns.push_back(static_cast<std::int32_t>(at(dst, x, 0) >> 12));
     }
     return columns;
+}
+
+TEST(RectOfSize, EdgesNearTheEndsOfTheRangeStopThereInsteadOfWrapping) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(rectOfSize(10, 20, 30, 40), (Rect{10, 20, 40, 60}));
+    EXPECT_EQ(rectOfSize(kMax - 5, kMax, 150, kMax), (Rect{kMax - 5, kMax, kMax, kMax}));
+    EXPECT_EQ(rectOfSize(kMin + 5, kMin, -150, kMin), (Rect{kMin + 5, kMin, kMin, kMin}));
+    EXPECT_EQ(rectOfSize(kMin, kMax, kMax, kMin), (Rect{kMin, kMax, -1, -1}));
+
+    const Rect widest{kMin, kMin, kMax, kMax};
+    EXPECT_EQ(widest.width(), kMax);
+    EXPECT_EQ(widest.height(), kMax);
+    const Rect inverted{kMax, kMax, kMin, kMin};
+    EXPECT_EQ(inverted.width(), kMin);
+    EXPECT_EQ(rectOfSize(kMax - 5, 0, 150, 1).width(), 5);
+}
+
+TEST(RectOfSize, ExtremeRectanglesDrawNothingOffTheSurfaceAndClipOnIt) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    Surface dst = Surface::filled(4, 4, 0x111111u);
+    const Surface src = Surface::filled(2, 2, 0x222222u);
+    fillSurface(dst, rectOfSize(kMax - 1, kMax - 1, kMax, kMax), 0x333333u);
+    stretchSurface(src, src.bounds(), dst, rectOfSize(kMin, kMin, 3, 3));
+    EXPECT_EQ(dst, Surface::filled(4, 4, 0x111111u));
+    fillSurface(dst, rectOfSize(-5, 2, kMax, kMax), 0x333333u);
+    EXPECT_EQ(at(dst, 3, 3), 0x333333u);
+    EXPECT_EQ(at(dst, 3, 1), 0x111111u);
 }
 
 TEST(SurfaceMaking, SizesBelowOneAndMismatchedPixelCountsGiveEmptySurfaces) {

@@ -10,6 +10,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 from urllib.parse import unquote
 
+import hostile_jpeg
 import misbehaviour
 import search_results
 from oauth_check import (
@@ -412,17 +413,26 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         ]
         return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
 
+    def error_status_reply(self, reply: Reply, status: int) -> Reply:
+        """The error status instead of the normal answer, with a body as the service or an
+        image host writes one."""
+        if self.server.role == "image" or not reply.is_json:
+            title = REASONS[status]
+            return html_page(status, title, f"<h1>{title}</h1>")
+        if status == 401:
+            return service_error(401, 32, "Could not authenticate you.")
+        if status == 404:
+            return service_error(404, 34, "Sorry, that page does not exist.")
+        return service_error(500, 131, "Internal error")
+
     def send_reply(self, reply: Reply, armed):
         conn = self.connection
         with_body = self.command != "HEAD"
-        if armed is not None and armed.mode in ("status404", "status500"):
-            if self.server.role == "image" or not reply.is_json:
-                title = "Not Found" if armed.mode == "status404" else "Internal Server Error"
-                reply = html_page(int(armed.mode[-3:]), title, f"<h1>{title}</h1>")
-            elif armed.mode == "status404":
-                reply = service_error(404, 34, "Sorry, that page does not exist.")
-            else:
-                reply = service_error(500, 131, "Internal error")
+        if armed is not None and armed.mode in ("status401", "status404", "status500"):
+            reply = self.error_status_reply(reply, int(armed.mode[-3:]))
+            armed = None
+        elif armed is not None and armed.mode == "manyscans":
+            reply = Reply(200, hostile_jpeg.empty_scans(scans=armed.scans), "image/jpeg")
             armed = None
         head = self.head_bytes(reply.status, reply.content_type, len(reply.body))
         body = reply.body if with_body else b""

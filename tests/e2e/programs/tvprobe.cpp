@@ -7,6 +7,11 @@
 //   info     <window>                            rectangles, styles, visibility
 //   post     <window> --msg M [--wparam N] [--lparam N]
 //   send     <window> --msg M [--wparam N] [--lparam N]
+//   paint-time <window> [--samples N] [--timeout-ms N]
+//                                                how long each forced repaint takes to answer
+//   pin-burst <window> --cells "X,Y;X,Y;..." [--rounds N] [--pause-ms N]
+//                                                right-clicks each client point in turn, closes
+//                                                the context menu and sends the pin command
 //   zorder   <window> --other <hwnd>             is the window above the other one
 //   children <window>                            child windows with class, text, id, screen
 //                                                rectangle, enabled, check state (buttons)
@@ -267,6 +272,101 @@ int commandMessage(HWND w, const Arguments& args, bool send) {
         SendMessageTimeoutW(w, message, wParam, lParam, SMTO_ABORTIFHUNG, timeout, &result);
     return emit("{\"sent\":" + jsonBool(ok != 0) + ",\"result\":" + std::to_string(result) + "}",
                 ok ? 0 : 1);
+}
+
+// Invalidates the window and sends it WM_PAINT, timing until its procedure has answered:
+// a window thread that is blocked answers late or not at all.
+int commandPaintTime(HWND w, const Arguments& args) {
+    const long long samples = std::max(1LL, args.number(L"samples", 5));
+    const auto timeout = static_cast<UINT>(args.number(L"timeout-ms", 2000));
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    std::string times;
+    double worst = 0;
+    bool answered = true;
+    for (long long i = 0; i < samples; ++i) {
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE);
+        LARGE_INTEGER start{};
+        LARGE_INTEGER end{};
+        DWORD_PTR result = 0;
+        QueryPerformanceCounter(&start);
+        const LRESULT ok = SendMessageTimeoutW(w, WM_PAINT, 0, 0, SMTO_NORMAL, timeout, &result);
+        QueryPerformanceCounter(&end);
+        const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                          static_cast<double>(frequency.QuadPart);
+        answered = answered && ok != 0;
+        worst = std::max(worst, ms);
+        if (i != 0) {
+            times += ",";
+        }
+        times += std::to_string(ms);
+        Sleep(30);
+    }
+    return emit("{\"answered\":" + jsonBool(answered) + ",\"max_ms\":" + std::to_string(worst) +
+                    ",\"ms\":[" + times + "]}",
+                answered ? 0 : 1);
+}
+
+bool popupMenuOpen() {
+    Arguments menuWindows;
+    menuWindows.values[L"class"] = L"#32768";
+    for (HWND menu : matchingWindows(menuWindows)) {
+        if (IsWindowVisible(menu)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool waitUntil(bool wanted, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (popupMenuOpen() != wanted) {
+        if (GetTickCount() - start >= timeoutMs) {
+            return false;
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+// Selecting a tile takes a right-click, which opens the context menu; the menu is closed
+// again (WM_CANCELMODE ends menu tracking) before the pin command "このタイルを固定する" is sent.
+int commandPinBurst(HWND w, const Arguments& args) {
+    std::vector<POINT> points;
+    const std::wstring cells = args.text(L"cells");
+    for (std::size_t at = 0; at < cells.size();) {
+        const std::size_t end = std::min(cells.find(L';', at), cells.size());
+        const std::wstring cell = cells.substr(at, end - at);
+        const std::size_t comma = cell.find(L',');
+        if (comma != std::wstring::npos) {
+            points.push_back(POINT{std::wcstol(cell.c_str(), nullptr, 10),
+                                   std::wcstol(cell.c_str() + comma + 1, nullptr, 10)});
+        }
+        at = end + 1;
+    }
+    if (points.empty()) {
+        return usage("pin-burst needs --cells X,Y;X,Y...");
+    }
+    const long long rounds = args.number(L"rounds", 1);
+    const auto pause = static_cast<DWORD>(args.number(L"pause-ms", 0));
+    long long toggles = 0;
+    for (long long round = 0; round < rounds; ++round) {
+        for (const POINT& point : points) {
+            if (!IsWindow(w)) {
+                return emit("{\"toggles\":" + std::to_string(toggles) + ",\"gone\":true}", 1);
+            }
+            PostMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
+            const bool opened = waitUntil(true, 2000);
+            PostMessageW(w, WM_CANCELMODE, 0, 0);
+            if (!opened || !waitUntil(false, 2000)) {
+                return emit("{\"toggles\":" + std::to_string(toggles) + ",\"menu\":false}", 1);
+            }
+            PostMessageW(w, WM_COMMAND, 40018, 0);
+            ++toggles;
+            Sleep(pause);
+        }
+    }
+    return emit("{\"toggles\":" + std::to_string(toggles) + "}");
 }
 
 int commandZorder(HWND w, const Arguments& args) {
@@ -642,6 +742,7 @@ int main() {
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
                        command == L"set-text" || command == L"zorder" || command == L"children" ||
+                       command == L"paint-time" || command == L"pin-burst" ||
                        command == L"capture" || command == L"raise" || command == L"lower" ||
                        command == L"activate";
     if (!needsWindow) {
@@ -656,6 +757,12 @@ int main() {
     }
     if (command == L"post" || command == L"send") {
         return commandMessage(*window, args, command == L"send");
+    }
+    if (command == L"pin-burst") {
+        return commandPinBurst(*window, args);
+    }
+    if (command == L"paint-time") {
+        return commandPaintTime(*window, args);
     }
     if (command == L"zorder") {
         return commandZorder(*window, args);
