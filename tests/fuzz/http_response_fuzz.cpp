@@ -57,9 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         piece = input.ConsumeIntegralInRange<std::size_t>(1, 2 * kReceiveChunkBytes);
     }
     const IoStatus end = input.ConsumeBool() ? IoStatus::Closed : IoStatus::Failed;
-    const std::size_t maxBytes = input.ConsumeBool()
-                                     ? kMaxReplyBytes
-                                     : input.ConsumeIntegralInRange<std::size_t>(0, 4096);
+    const std::size_t maxBytes =
+        input.ConsumeBool() ? kMaxReplyBytes : input.ConsumeIntegralInRange<std::size_t>(0, 4096);
     const std::string reply = input.ConsumeRemainingBytesAsString();
 
     PieceStream stream(reply, pieces, end);

@@ -16,8 +16,8 @@
 namespace {
 
 constexpr std::array<const char*, 15> kKeys{
-    "kotei_render", "window_wid",   "window_hei",    "window_kotei", "window_zzahyo",
-    "serch_byo",    "serch_ken",    "syokeikoku",    "original",     "kaku_kousin",
+    "kotei_render", "window_wid",    "window_hei",   "window_kotei", "window_zzahyo",
+    "serch_byo",    "serch_ken",     "syokeikoku",   "original",     "kaku_kousin",
     "kaku_fukusuu", "kaku_tubuyaki", "kensaku_word", "window_x",     "window_y"};
 
 struct Snapshot {

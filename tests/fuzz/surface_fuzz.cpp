@@ -20,15 +20,15 @@ constexpr Wide kLongestSpan = Wide{1} << 30;
 
 std::int32_t anyCoordinate(FuzzedDataProvider& input) {
     switch (input.ConsumeIntegralInRange(0, 3)) {
-    case 0:
-        return input.ConsumeIntegralInRange<std::int32_t>(-8, 40);
-    case 1:
-        return input.ConsumeIntegralInRange<std::int32_t>(-100000, 100000);
-    case 2:
-        return input.ConsumeBool() ? std::numeric_limits<std::int32_t>::max()
-                                   : std::numeric_limits<std::int32_t>::min();
-    default:
-        return input.ConsumeIntegral<std::int32_t>();
+        case 0:
+            return input.ConsumeIntegralInRange<std::int32_t>(-8, 40);
+        case 1:
+            return input.ConsumeIntegralInRange<std::int32_t>(-100000, 100000);
+        case 2:
+            return input.ConsumeBool() ? std::numeric_limits<std::int32_t>::max()
+                                       : std::numeric_limits<std::int32_t>::min();
+        default:
+            return input.ConsumeIntegral<std::int32_t>();
     }
 }
 
@@ -71,8 +71,7 @@ Surface expectedStretch(const Surface& src, Rect srcRect, const Surface& dst, Re
     const Wide dstW = Wide{dstRect.right} - dstRect.left;
     const Wide dstH = Wide{dstRect.bottom} - dstRect.top;
     if (src.empty() || dst.empty() || srcW < 1 || srcH < 1 || dstW < 1 || dstH < 1 ||
-        srcW > kLongestSpan || srcH > kLongestSpan || dstW > kLongestSpan ||
-        dstH > kLongestSpan) {
+        srcW > kLongestSpan || srcH > kLongestSpan || dstW > kLongestSpan || dstH > kLongestSpan) {
         return expected;
     }
     for (Wide y = 0; y < dst.height; ++y) {
@@ -139,38 +138,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Rect to = anyRect(input);
         const auto colour = input.ConsumeIntegralInRange<std::uint32_t>(0, 3);
         switch (input.ConsumeIntegralInRange(0, 4)) {
-        case 0: {
-            const Surface expected = expectedStretch(src, from, dst, to, false, 0);
-            stretchSurface(src, from, dst, to);
-            FUZZ_CHECK(dst == expected);
-            break;
-        }
-        case 1: {
-            const Surface expected = expectedStretch(src, from, dst, to, true, colour);
-            stretchSurfaceTransparent(src, from, dst, to, colour);
-            FUZZ_CHECK(dst == expected);
-            break;
-        }
-        case 2: {
-            const Surface expected = expectedCopy(src, from, dst, to.left, to.top);
-            copySurface(src, from, dst, to.left, to.top);
-            FUZZ_CHECK(dst == expected);
-            break;
-        }
-        case 3: {
-            const Surface expected = expectedFill(dst, to, colour);
-            fillSurface(dst, to, colour);
-            FUZZ_CHECK(dst == expected);
-            break;
-        }
-        default: {
-            const auto pixel = pixelAt(src, to.left, to.top);
-            FUZZ_CHECK(pixel.has_value() == onSurface(src, to.left, to.top));
-            if (pixel) {
-                FUZZ_CHECK(*pixel == at(src, to.left, to.top));
+            case 0: {
+                const Surface expected = expectedStretch(src, from, dst, to, false, 0);
+                stretchSurface(src, from, dst, to);
+                FUZZ_CHECK(dst == expected);
+                break;
             }
-            break;
-        }
+            case 1: {
+                const Surface expected = expectedStretch(src, from, dst, to, true, colour);
+                stretchSurfaceTransparent(src, from, dst, to, colour);
+                FUZZ_CHECK(dst == expected);
+                break;
+            }
+            case 2: {
+                const Surface expected = expectedCopy(src, from, dst, to.left, to.top);
+                copySurface(src, from, dst, to.left, to.top);
+                FUZZ_CHECK(dst == expected);
+                break;
+            }
+            case 3: {
+                const Surface expected = expectedFill(dst, to, colour);
+                fillSurface(dst, to, colour);
+                FUZZ_CHECK(dst == expected);
+                break;
+            }
+            default: {
+                const auto pixel = pixelAt(src, to.left, to.top);
+                FUZZ_CHECK(pixel.has_value() == onSurface(src, to.left, to.top));
+                if (pixel) {
+                    FUZZ_CHECK(*pixel == at(src, to.left, to.top));
+                }
+                break;
+            }
         }
     }
     return 0;
