@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <fstream>
 #include <mutex>
+#include <string>
 
 #include "grid_test_support.h"
 #include "mosaic/compositing.h"
@@ -53,6 +54,8 @@ TEST_F(SoakTest, ThousandCyclesOnARotatingFeedKeepMemoryFlat) {
     }
     EXPECT_EQ(feed.downloads(), 12000u);
     const std::size_t atEnd = residentBytes();
+    RecordProperty("resident_after_100", std::to_string(afterWarmUp));
+    RecordProperty("resident_after_1000", std::to_string(atEnd));
     // A leak of one tile per cycle would add 900 tiles of more than 3 KiB each.
     EXPECT_LE(atEnd, afterWarmUp + 1024 * 1024)
         << "resident " << afterWarmUp << " after 100 cycles, " << atEnd << " after 1000";
