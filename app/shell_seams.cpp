@@ -1,5 +1,8 @@
 #include "app/shell_seams.h"
 
+#include "app/enlarged_view.h"
+#include "app/first_start_authorisation.h"
+#include "app/shell_state.h"
 #include "mosaic/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/credential_file.h"
@@ -9,7 +12,9 @@ void loadPinnedTilesAtStartup() {
     loadPinnedTiles(pinnedListPath());
 }
 
-void runPinAuthorisation(HINSTANCE) {}
+void runPinAuthorisation(HINSTANCE) {
+    authoriseFirstStart(shellState().mainWindow);
+}
 
 void ensureCredentials(HINSTANCE instance) {
     if (!LoadCredentialFile()) {
@@ -21,8 +26,6 @@ void ensureCredentials(HINSTANCE instance) {
         OAuthCredentials{consumerKey(), consumerSecret(), loadedToken, loadedTokenSecret});
 }
 
-bool handleMenuCommand(HWND, WORD) {
-    return false;
+void openEnlargedViewAt(HWND window, int x, int y) {
+    openEnlargedView(window, x, y);
 }
-
-void openEnlargedViewAt(HWND, int, int) {}

@@ -11,12 +11,9 @@ void loadPinnedTilesAtStartup();
 // publishes the process-lifetime credentials.
 void ensureCredentials(HINSTANCE instance);
 
-// Obtains an access token through the service's PIN flow and appends it to
-// ./txts/key.txt. Does nothing yet: without a credential file searches are refused.
+// Obtains an access token through the service's PIN flow (browser, PIN dialog) and stores
+// it in ./txts/key.txt; when that fails the user is told and the program runs on without.
 void runPinAuthorisation(HINSTANCE instance);
-
-// Menu commands other than the exit command; false leaves the command to default processing.
-bool handleMenuCommand(HWND window, WORD command);
 
 // Left double-click at a client point: the enlarged view of the tile there.
 void openEnlargedViewAt(HWND window, int x, int y);

@@ -34,7 +34,9 @@ struct AppState {
     std::int32_t tileHeight = 150;
     std::int32_t cursorColumn = -1;
     std::int32_t cursorRow = 0;
-    std::int32_t replaceableCount = kGridCells;
+    // Changed by pin toggles on the user-interface thread while a worker reads it for the
+    // search count, without the mutex.
+    std::atomic<std::int32_t> replaceableCount{kGridCells};
 
     Surface backBuffer;
     std::int32_t backBufferWidth = 1500;

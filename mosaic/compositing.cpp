@@ -1,9 +1,26 @@
 #include "mosaic/compositing.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "mosaic/app_state.h"
+#include "mosaic/image_limits.h"
 #include "mosaic/marks.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
+
+Surface frameSurface(std::int32_t width, std::int32_t height) {
+    if (!pictureSizeAcceptable(width, height)) {
+        return Surface{};
+    }
+    try {
+        return Surface::filled(width, height);
+    } catch (const std::bad_alloc&) {
+        return Surface{};
+    } catch (const std::length_error&) {
+        return Surface{};
+    }
+}
 
 void composeFrame(bool locked) {
     AppState& state = appState();
@@ -23,7 +40,7 @@ void composeFrame(bool locked) {
 
 void presentFrame(Surface& client, std::int32_t clientWidth, std::int32_t clientHeight) {
     if (client.width != clientWidth || client.height != clientHeight || client.empty()) {
-        client = Surface::filled(clientWidth, clientHeight);
+        client = frameSurface(clientWidth, clientHeight);
     }
     const AppState& state = appState();
     stretchSurface(state.backBuffer,

@@ -4,6 +4,11 @@
 
 #include "mosaic/surface.h"
 
+// A black surface for a whole frame of width × height (the back buffer, the client frame).
+// Empty when the size is below 1, past the picture bound (no screen is that large) or when the
+// memory is not there: an empty frame paints black instead of ending the program.
+Surface frameSurface(std::int32_t width, std::int32_t height);
+
 // One frame into the back buffer: when tiles are pending and locked (the caller holds
 // appMutex) the placement pass, then black, tiles and marks, then, again only when pending
 // and locked, the queue is released and tilesPending cleared.

@@ -14,6 +14,7 @@
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
 #include "settings/file_open.h"
+#include "settings/file_replace.h"
 #include "settings/option_store.h"
 
 namespace {
@@ -285,26 +286,8 @@ bool writePinnedList(const std::filesystem::path& path) {
         text += listLine(pin.name, pin.column, pin.row);
     }
 
-    // Written beside the list and renamed over it, so a failed write keeps the old list.
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    std::error_code error;
-    UniqueFile file = openFile(temporary, "w");
-    if (!file) {
-        return false;
-    }
-    const bool written =
-        text.empty() || std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    if (!closeFile(std::move(file)) || !written) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    // Replaced as a whole, so a failed write keeps the old list.
+    return replaceFileText(path, text);
 }
 
 void loadPinnedTiles(const std::filesystem::path& path) {

@@ -79,7 +79,7 @@ int runSearchCycle(const SearchCycleServices& services) {
     std::string keyword;
     getOption("kensaku_word", &unusedInt, &keyword);
     const std::string count =
-        searchCountText(appState().replaceableCount, optionOr("serch_ken", 0));
+        searchCountText(appState().replaceableCount.load(), optionOr("serch_ken", 0));
 
     std::vector<char> body;
     services.search(body, keyword, count);

@@ -38,3 +38,15 @@ const Canvas* selectedTile() {
 void releaseSelection() {
     appState().selection.clear();
 }
+
+std::optional<std::string> selectedTileAddress(bool original) {
+    const Canvas* copy = selectedTile();
+    if (copy == nullptr) {
+        return std::nullopt;
+    }
+    std::string address = original ? copy->name + ":orig" : copy->name;
+    if (address.size() > kMaxCanvasNameBytes) {
+        return std::nullopt;
+    }
+    return address;
+}

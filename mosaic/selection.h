@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "mosaic/canvas.h"
 
@@ -17,3 +19,8 @@ void endSelection();
 const Canvas* selectedTile();
 
 void releaseSelection();
+
+// What "URLコピー" (original false) and "オリジナルURLコピー" (original true) copy: the
+// selection copy's name, the latter followed by ":orig". None without a selection copy, and
+// none when the text would pass kMaxCanvasNameBytes, since a cut address names another image.
+std::optional<std::string> selectedTileAddress(bool original);

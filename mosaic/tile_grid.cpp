@@ -4,6 +4,8 @@
 #include <iterator>
 #include <utility>
 
+#include "mosaic/compositing.h"
+
 namespace {
 
 CanvasList* groupTiles(std::string_view groupName) {
@@ -141,6 +143,14 @@ bool makeImageCanvas(Tile& tile, Surface picture) {
     return true;
 }
 
+std::optional<Surface> naturalPicture(const Tile& tile) {
+    const Canvas* image = imageCanvasOf(tile);
+    if (image == nullptr || !image->surface || image->surface->empty()) {
+        return std::nullopt;
+    }
+    return *image->surface;
+}
+
 bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,
                  std::vector<std::uint8_t> imageBytes) {
     CanvasList* queue = queuedTiles();
@@ -239,7 +249,7 @@ void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
     AppState& state = appState();
     const std::int32_t width = std::max(clientWidth, 0);
     const std::int32_t height = std::max(clientHeight, 0);
-    state.backBuffer = Surface::filled(width, height);
+    state.backBuffer = frameSurface(width, height);
     state.backBufferWidth = width;
     state.backBufferHeight = height;
 
@@ -259,10 +269,10 @@ void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
 
 void pinTileCount() {
     AppState& state = appState();
-    state.replaceableCount = std::max(state.replaceableCount - 1, 1);
+    state.replaceableCount = std::max(state.replaceableCount.load() - 1, 1);
 }
 
 void unpinTileCount() {
     AppState& state = appState();
-    state.replaceableCount = std::min(state.replaceableCount + 1, kGridCells);
+    state.replaceableCount = std::min(state.replaceableCount.load() + 1, kGridCells);
 }

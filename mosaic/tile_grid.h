@@ -43,6 +43,10 @@ const Canvas* imageCanvasOf(const Tile& tile);
 // empty picture (returns false, tile unchanged).
 bool makeImageCanvas(Tile& tile, Surface picture);
 
+// The tile's picture at its natural size, or none. A copy: it stays as it is when the tile is
+// replaced or destroyed.
+std::optional<Surface> naturalPicture(const Tile& tile);
+
 // Appends a tile to the queue (search worker, under appMutex). Refuses names longer than
 // kMaxCanvasNameBytes, empty pictures and a missing queue; returns whether it was queued.
 bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,

@@ -1,6 +1,10 @@
 #include "oauth/credential_file.h"
 
+#include <cstdio>
 #include <fstream>
+
+#include "settings/file_open.h"
+#include "settings/file_replace.h"
 
 std::string loadedToken;
 std::string loadedTokenSecret;
@@ -42,9 +46,8 @@ LineRead readCredentialLine(std::istream& in, std::string& line) {
     return line.size() > kCredentialLineLimit ? LineRead::TooLong : LineRead::Read;
 }
 
-}  // namespace
-
-bool LoadCredentialFile(const std::string& path) {
+// Reads up to two lines, handing each to its value as soon as it is read.
+bool readCredentialPair(const std::string& path, std::string& token, std::string& secret) {
     // Binary, so that a CR LF end is recognised the same way on every platform.
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -54,10 +57,44 @@ bool LoadCredentialFile(const std::string& path) {
     if (readCredentialLine(in, line) != LineRead::Read) {
         return false;
     }
-    loadedToken = line;
+    token = line;
     if (readCredentialLine(in, line) != LineRead::Read) {
         return false;
     }
-    loadedTokenSecret = line;
+    secret = line;
     return true;
+}
+
+bool appendToFile(const std::string& path, const std::string& text) {
+    UniqueFile file = openFile(path, "a");
+    if (!file) {
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    return closeFile(std::move(file)) && written;
+}
+
+}  // namespace
+
+bool LoadCredentialFile(const std::string& path) {
+    return readCredentialPair(path, loadedToken, loadedTokenSecret);
+}
+
+bool IsStorableCredential(std::string_view value) {
+    return value.size() <= kCredentialLineLimit &&
+           value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool StoreCredentialFile(const std::string& token, const std::string& secret,
+                         const std::string& path) {
+    if (!IsStorableCredential(token) || !IsStorableCredential(secret)) {
+        return false;
+    }
+    const std::string lines = token + "\n" + secret + "\n";
+    std::string existingToken;
+    std::string existingSecret;
+    if (readCredentialPair(path, existingToken, existingSecret)) {
+        return appendToFile(path, lines);
+    }
+    return replaceFileText(path, lines);
 }

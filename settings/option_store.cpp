@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <system_error>
 
 #include "settings/file_open.h"
+#include "settings/file_replace.h"
 
 namespace {
 
@@ -96,19 +96,12 @@ std::string formatLine(const OptionEntry& entry) {
     return entry.name + "=" + value + "\n";
 }
 
-bool writeEntries(const std::filesystem::path& target, const std::vector<OptionEntry>& entries) {
-    UniqueFile file = openFile(target, "w");
-    if (!file) {
-        return false;
-    }
+std::string formatEntries(const std::vector<OptionEntry>& entries) {
+    std::string text;
     for (const OptionEntry& entry : entries) {
-        const std::string line = formatLine(entry);
-        if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) {
-            closeFile(std::move(file));
-            return false;
-        }
+        text += formatLine(entry);
     }
-    return closeFile(std::move(file));
+    return text;
 }
 
 }  // namespace
@@ -207,21 +200,9 @@ bool saveOptions() {
     if (store.path.empty()) {
         return false;
     }
-    // Written beside the target and renamed over it, so a failed save never leaves the
-    // previous settings half overwritten.
-    std::filesystem::path temporary = store.path;
-    temporary += ".tmp";
-    std::error_code error;
-    if (!writeEntries(temporary, store.entries)) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    std::filesystem::rename(temporary, store.path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    // Replaced as a whole, so a failed save never leaves the previous settings half
+    // overwritten.
+    return replaceFileText(store.path, formatEntries(store.entries));
 }
 
 void clearOptions() {

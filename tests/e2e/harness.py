@@ -183,6 +183,19 @@ def japanese_locale_dir():
     return target
 
 
+def wait_until(check, timeout, what, interval=0.3):
+    """check()'s first true result within timeout seconds; AssertionError naming `what`
+    when there is none."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = check()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError("no %s within %ss" % (what, timeout))
+        time.sleep(interval)
+
+
 class Program:
     """One tilvane.exe (or other Windows program) started by a session."""
 
@@ -294,8 +307,9 @@ class FakeService:
 
 
 class WineSession:
-    def __init__(self, name="e2e", display=None):
-        """display: an X display to use instead of a private Xvfb (left running at close)."""
+    def __init__(self, name="e2e", display=None, screen=(SCREEN_WIDTH, SCREEN_HEIGHT)):
+        """display: an X display to use instead of a private Xvfb (left running at close);
+        screen: the private Xvfb's width and height."""
         for tool in ("Xvfb", "wine", "wineserver", "wineboot"):
             if shutil.which(tool) is None:
                 raise RuntimeError("harness: %s is missing (run scripts/install-deps)" % tool)
@@ -303,6 +317,7 @@ class WineSession:
             raise RuntimeError("harness: build the windows preset first (%s, %s)"
                                % (TILVANE_EXE, TVPROBE_EXE))
         self.name = name
+        self.screen_size = tuple(screen)
         self.artifacts = ARTIFACTS_DIR / name
         self.artifacts.mkdir(parents=True, exist_ok=True)
         self.tmp = Path(tempfile.mkdtemp(prefix="tilvane-e2e-"))
@@ -331,7 +346,7 @@ class WineSession:
         self.xvfb_log = open(self.tmp / "xvfb.log", "wb")
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             "%dx%dx24" % (SCREEN_WIDTH, SCREEN_HEIGHT), "-nolisten", "tcp", "-noreset", "-wr"],
+             "%dx%dx24" % self.screen_size, "-nolisten", "tcp", "-noreset", "-wr"],
             pass_fds=(write_end,), stdout=self.xvfb_log, stderr=subprocess.STDOUT)
         os.close(write_end)
         number = b""
@@ -413,6 +428,16 @@ class WineSession:
                 (txts_dir / "service.txt").write_bytes(service.encode("ascii"))
         return path
 
+    def pin_tiles(self, workdir, pins):
+        """Writes txts/kotei_jpgs.txt and the image files for pins [(address, column, row,
+        photo of the fake service's media folder)], so the tiles come back at start-up."""
+        media = SOURCE_DIR / "tools" / "fakeservice" / "media"
+        lines = b""
+        for address, column, row, photo in pins:
+            shutil.copy(media / photo, Path(workdir) / "kotei_tiles" / address.rsplit("/", 1)[1])
+            lines += b"name=%s,x=%d,y=%d\r\n" % (address.encode("ascii"), column, row)
+        (Path(workdir) / "txts" / "kotei_jpgs.txt").write_bytes(lines)
+
     def start_program(self, workdir, exe=TILVANE_EXE, args=(), name=None):
         name = name or Path(exe).stem
         log_path = self.artifacts / ("%s-%d.log" % (name, len(self.programs)))
@@ -475,6 +500,15 @@ class WineSession:
                    method)
         return read_ppm(path)
 
+    def screen_image(self, name):
+        """The whole screen as (width, height, rgb), with the PNG kept for people to look at."""
+        png = self.screenshot(name)
+        ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
+                             timeout=60).stdout
+        path = png.with_suffix(".screen.ppm")
+        path.write_bytes(ppm)
+        return read_ppm(path)
+
     def windows_path(self, path):
         # The prefix maps Z: to the Unix root.
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -486,6 +520,23 @@ class WineSession:
                        check=True, timeout=60, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         return path
+
+    def screen_image(self, name):
+        """The whole screen as (width, height, rgb), with the PNG kept for people to look at."""
+        png = self.screenshot(name)
+        ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
+                             timeout=60).stdout
+        path = png.with_suffix(".screen.ppm")
+        path.write_bytes(ppm)
+        return read_ppm(path)
+
+    def draw_own_frames(self):
+        """Has Wine draw captions and close boxes itself, as there is no window manager to
+        draw them; for tests that click a caption's buttons. Applies to programs started
+        afterwards."""
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                        "Decorated", "/d", "N", "/f"], env=self.env, check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def xdotool(self, *args):
         """Real X input (mouse, keys) on the session's display."""

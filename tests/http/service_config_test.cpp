@@ -6,7 +6,7 @@
 #include "http/service_config.h"
 #include "http/to_utf8.h"
 #include "oauth/consumer_registration.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

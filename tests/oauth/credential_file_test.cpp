@@ -2,10 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "oauth/credential_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -14,25 +14,21 @@ namespace fs = std::filesystem;
 class CredentialFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::random_device seed;
-        do {
-            folder_ = fs::temp_directory_path() / ("tilvane-credentials-" + std::to_string(seed()));
-        } while (!fs::create_directory(folder_));
         loadedToken = "earlier token";
         loadedTokenSecret = "earlier secret";
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
     std::string write(const std::string& bytes) {
         const fs::path path = folder_ / "key.txt";
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         return path.string();
     }
 
-    fs::path folder_;
+    std::string path() const { return (folder_ / "key.txt").string(); }
+
+    std::string contents() const { return readBytes(path()); }
+
+    TempFolder scratch_;
+    const fs::path& folder_ = scratch_.path();
 };
 
 TEST_F(CredentialFile, ReadsTheFirstTwoLinesWithoutTheirLineEnds) {
@@ -114,6 +110,65 @@ TEST_F(CredentialFile, DefaultPathIsKeyTxtUnderTxtsOfTheWorkingDirectory) {
     EXPECT_TRUE(loaded);
     EXPECT_EQ(loadedToken, "dir-token");
     EXPECT_EQ(loadedTokenSecret, "dir-secret");
+}
+
+TEST_F(CredentialFile, AStoredPairReadsBackAsExactlyTheTwoValues) {
+    ASSERT_TRUE(StoreCredentialFile("access-token", "access-secret", path()));
+    EXPECT_EQ(contents(), "access-token\naccess-secret\n");
+    ASSERT_TRUE(LoadCredentialFile(path()));
+    EXPECT_EQ(loadedToken, "access-token");
+    EXPECT_EQ(loadedTokenSecret, "access-secret");
+
+    const std::string longest(kCredentialLineLimit, 's');
+    fs::remove(path());
+    ASSERT_TRUE(StoreCredentialFile(longest, longest, path()));
+    ASSERT_TRUE(LoadCredentialFile(path()));
+    EXPECT_EQ(loadedToken, longest);
+    EXPECT_EQ(loadedTokenSecret, longest);
+}
+
+TEST_F(CredentialFile, AFileThatIsNoPairIsReplacedNotAppendedTo) {
+    const std::string tooLong(kCredentialLineLimit + 1, 't');
+    for (const std::string& old :
+         {std::string(""), std::string("old-token\r\n"), std::string("old-token"),
+          tooLong + "\r\nold-secret\r\n", "old-token\r\n" + tooLong + "\r\n"}) {
+        SCOPED_TRACE(old.substr(0, 20));
+        write(old);
+        ASSERT_TRUE(StoreCredentialFile("new-token", "new-secret", path()));
+        EXPECT_EQ(contents(), "new-token\nnew-secret\n");
+        ASSERT_TRUE(LoadCredentialFile(path()));
+        EXPECT_EQ(loadedToken, "new-token");
+        EXPECT_EQ(loadedTokenSecret, "new-secret");
+        EXPECT_FALSE(fs::exists(path() + ".tmp"));
+    }
+}
+
+TEST_F(CredentialFile, AReadablePairIsNeverOverwritten) {
+    write("granted-token\r\ngranted-secret\r\n");
+    ASSERT_TRUE(StoreCredentialFile("new-token", "new-secret", path()));
+    EXPECT_EQ(contents(), "granted-token\r\ngranted-secret\r\nnew-token\nnew-secret\n");
+    ASSERT_TRUE(LoadCredentialFile(path()));
+    EXPECT_EQ(loadedToken, "granted-token");
+}
+
+TEST_F(CredentialFile, ValuesThatWouldNotReadBackAreRefusedAndNothingIsWritten) {
+    const std::string tooLong(kCredentialLineLimit + 1, 'x');
+    write("old-token\r\n");
+    for (const auto& [token, secret] :
+         {std::pair{std::string("tok\nen"), std::string("secret")},
+          std::pair{std::string("token"), std::string("sec\rret")},
+          std::pair{tooLong, std::string("s")}, std::pair{std::string("t"), tooLong}}) {
+        SCOPED_TRACE(token.substr(0, 10) + "/" + secret.substr(0, 10));
+        EXPECT_FALSE(IsStorableCredential(token) && IsStorableCredential(secret));
+        EXPECT_FALSE(StoreCredentialFile(token, secret, path()));
+        EXPECT_EQ(contents(), "old-token\r\n");
+    }
+}
+
+TEST_F(CredentialFile, AMissingFolderTakesNothing) {
+    const std::string inMissingFolder = (folder_ / "missing" / "key.txt").string();
+    EXPECT_FALSE(StoreCredentialFile("token", "secret", inMissingFolder));
+    EXPECT_FALSE(fs::exists(folder_ / "missing"));
 }
 
 }  // namespace

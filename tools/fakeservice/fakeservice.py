@@ -109,12 +109,13 @@ def main(argv=None) -> int:
         "log_file": str(state_dir / "requests.jsonl"),
         "pid": os.getpid(),
     }
-    write_atomically(service_json, json.dumps(description, indent=2) + "\n")
+    # service.json is the signal that everything is ready, so it comes last.
     write_atomically(
         service_txt,
         f"service_url={api.url}\nca_bundle={trusted.ca_file}\n"
         f"consumer_key={args.consumer_key}\nconsumer_secret={args.consumer_secret}\n",
     )
+    write_atomically(service_json, json.dumps(description, indent=2) + "\n")
     print(f"fakeservice ready: {api.url} (images {images.url})", flush=True)
 
     stopping.wait(args.keep_running_seconds)

@@ -8,7 +8,9 @@
 //   post     <window> --msg M [--wparam N] [--lparam N]
 //   send     <window> --msg M [--wparam N] [--lparam N]
 //   zorder   <window> --other <hwnd>             is the window above the other one
-//   children <window>                            child windows with class, text, id
+//   children <window>                            child windows with class, text, id, screen
+//                                                rectangle, enabled, check state (buttons)
+//                                                and the text the control holds (WM_GETTEXT)
 //   capture  <window> --out FILE [--method dc|print]  client area as a binary PPM
 //   clipboard                                    CF_TEXT bytes on the clipboard
 //   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
@@ -17,7 +19,8 @@
 //   activate <window>                            SetForegroundWindow
 //   hold-window [--title T] [--x N --y N --w N --h N] [--topmost]
 //                                                shows a plain window until it is closed
-//   menu-items                                   items of the open popup menu, if any
+//   menu-items                                   the popup menus shown, top first: items with
+//                                                check marks, rectangles and submenus
 //
 // <window> is --hwnd N, or --class C and/or --title T (the first match in z-order).
 #include <windows.h>
@@ -293,6 +296,36 @@ BOOL CALLBACK collectChild(HWND child, LPARAM param) {
     return TRUE;
 }
 
+RECT childRect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    return r;
+}
+
+// The text a control of another process holds now; GetWindowText only sees the text it was
+// created with.
+std::wstring controlText(HWND control) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return {};
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                        reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(std::min(static_cast<size_t>(copied), text.size() - 1));
+    return text;
+}
+
+std::string checkState(HWND control) {
+    if (className(control) != L"Button") {
+        return "null";
+    }
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return jsonBool(state == BST_CHECKED);
+}
+
 int commandChildren(HWND w) {
     std::vector<HWND> children;
     EnumChildWindows(w, collectChild, reinterpret_cast<LPARAM>(&children));
@@ -306,7 +339,10 @@ int commandChildren(HWND w) {
         json += "{\"hwnd\":" + handleNumber(child) + ",\"class\":" + jsonUtf8(className(child)) +
                 ",\"text\":" + jsonUtf8(windowText(child)) +
                 ",\"id\":" + std::to_string(GetDlgCtrlID(child)) +
-                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) + "}";
+                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) +
+                ",\"enabled\":" + jsonBool(IsWindowEnabled(child) != 0) +
+                ",\"checked\":" + checkState(child) + ",\"value\":" + jsonUtf8(controlText(child)) +
+                ",\"rect\":" + rectJson(childRect(child)) + "}";
         first = false;
     }
     return emit(json + "]}");
@@ -501,35 +537,84 @@ int commandHoldWindow(const Arguments& args) {
     return 0;
 }
 
-// The popup menu of another process cannot be read through its handle, so the
-// items are read from the menu window by MN_GETHMENU, which works in-process only
-// on Windows but across processes under Wine; callers treat an empty list as unknown.
+std::wstring besideThisProgram(const wchar_t* fileName) {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
+    path.resize(length);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + fileName;
+}
+
+// Loads a library into another process by a thread of its own there; true once it has run.
+bool loadIntoProcess(DWORD pid, const std::wstring& library) {
+    HANDLE process = OpenProcess(
+        PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_WRITE,
+        FALSE, pid);
+    if (process == nullptr) {
+        return false;
+    }
+    const SIZE_T bytes = (library.size() + 1) * sizeof(wchar_t);
+    void* remote =
+        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    bool loaded = false;
+    if (remote != nullptr && WriteProcessMemory(process, remote, library.c_str(), bytes, nullptr)) {
+        // kernel32 sits at the same address in every process of the prefix.
+        auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+        HANDLE thread = CreateRemoteThread(process, nullptr, 0, loadLibrary, remote, 0, nullptr);
+        if (thread != nullptr) {
+            DWORD exitCode = 0;
+            loaded = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 &&
+                     GetExitCodeThread(thread, &exitCode) && exitCode != 0;
+            CloseHandle(thread);
+        }
+    }
+    if (remote != nullptr) {
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return loaded;
+}
+
+// A popup menu can only be read inside the process that shows it: menureport.dll, loaded
+// into that process, writes the report of every menu it shows (top first, each with check
+// marks, screen rectangles and submenus), and this prints it.
 int commandMenuItems() {
     Arguments menuWindows;
     menuWindows.values[L"class"] = L"#32768";
-    auto found = matchingWindows(menuWindows);
-    std::string json = "{\"open\":" + jsonBool(!found.empty()) + ",\"items\":[";
-    if (!found.empty()) {
-        auto menu = reinterpret_cast<HMENU>(SendMessageW(found.front(), 0x01E1, 0, 0));
-        int count = menu != nullptr ? GetMenuItemCount(menu) : 0;
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[256] = {};
-            MENUITEMINFOW item{};
-            item.cbSize = sizeof item;
-            item.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
-            item.dwTypeData = text;
-            item.cch = 255;
-            if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item)) {
-                continue;
-            }
-            if (i != 0) {
-                json += ",";
-            }
-            json += "{\"id\":" + std::to_string(item.wID) + ",\"text\":" + jsonUtf8(text) +
-                    ",\"checked\":" + jsonBool((item.fState & MFS_CHECKED) != 0) + "}";
+    DWORD pid = 0;
+    for (HWND w : matchingWindows(menuWindows)) {
+        if (IsWindowVisible(w)) {
+            GetWindowThreadProcessId(w, &pid);
+            break;
         }
     }
-    return emit(json + "]}");
+    if (pid == 0) {
+        return emit("{\"open\":false,\"menus\":[]}");
+    }
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring reportPath =
+        std::wstring(folder) + L"tvprobe-menu-" + std::to_wstring(pid) + L".json";
+    DeleteFileW(reportPath.c_str());
+    if (!loadIntoProcess(pid, besideThisProgram(L"menureport.dll"))) {
+        return emit("{\"error\":\"cannot load the menu report into the process\"}", 1);
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        FILE* file = _wfopen(reportPath.c_str(), L"rb");
+        if (file != nullptr) {
+            std::string json;
+            char buffer[4096];
+            size_t got = 0;
+            while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+                json.append(buffer, got);
+            }
+            std::fclose(file);
+            DeleteFileW(reportPath.c_str());
+            return emit("{\"open\":true," + json.substr(1));
+        }
+        Sleep(100);
+    }
+    return emit("{\"error\":\"no menu report\"}", 1);
 }
 
 }  // namespace
@@ -556,8 +641,9 @@ int main() {
         return commandMenuItems();
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
-                       command == L"zorder" || command == L"children" || command == L"capture" ||
-                       command == L"raise" || command == L"lower" || command == L"activate";
+                       command == L"set-text" || command == L"zorder" || command == L"children" ||
+                       command == L"capture" || command == L"raise" || command == L"lower" ||
+                       command == L"activate";
     if (!needsWindow) {
         return usage("unknown command");
     }

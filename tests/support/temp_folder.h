@@ -6,24 +6,25 @@
 #include <random>
 #include <string>
 
-// A fresh folder under the system's temporary directory, removed with everything in it.
-class ScratchFolder {
+// A fresh folder under the system's temporary directory, removed with everything in it, even
+// when a test took away its write permission.
+class TempFolder {
   public:
-    ScratchFolder() {
+    TempFolder() {
         std::random_device seed;
         const auto base = std::filesystem::temp_directory_path();
         do {
-            path_ = base / ("tilvane-settings-" + std::to_string(seed()));
+            path_ = base / ("tilvane-test-" + std::to_string(seed()));
         } while (!std::filesystem::create_directory(path_));
     }
-    ~ScratchFolder() {
+    ~TempFolder() {
         std::error_code ignored;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
 

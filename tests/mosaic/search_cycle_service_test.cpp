@@ -1,20 +1,11 @@
 // Full search cycles against the fake service: signed search over TLS, image downloads over
 // plain HTTP from its image server, real decoding and the real grid.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "http/service_config.h"
@@ -23,131 +14,40 @@
 #include "mosaic/tile_grid.h"
 #include "oauth/oauth_credentials.h"
 #include "settings/option_store.h"
-
-extern char** environ;
+#include "tests/support/fake_service.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readWholeFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The string value of "key" in a flat JSON object, as the fake service writes service.json.
-std::string jsonString(const std::string& json, const std::string& key) {
-    const std::string opener = "\"" + key + "\": \"";
-    const std::size_t at = json.find(opener);
-    if (at == std::string::npos) {
-        return {};
-    }
-    const std::size_t start = at + opener.size();
-    return json.substr(start, json.find('"', start) - start);
-}
-
-class FakeService {
-  public:
-    FakeService() {
-        char pattern[] = "/tmp/tilvane-cycle-XXXXXX";
-        if (const char* made = mkdtemp(pattern)) {
-            stateDir_ = made;
-        }
-    }
-    ~FakeService() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
-        std::error_code ignored;
-        fs::remove_all(stateDir_, ignored);
-    }
-
-    // Starts the service with the given misbehaviours armed; false when it did not come up.
-    bool start(const std::vector<std::string>& misbehaviours) {
-        const std::string script =
-            std::string(TILVANE_SOURCE_DIR) + "/tools/fakeservice/fakeservice.py";
-        std::vector<std::string> args = {
-            "python3", script, "--state-dir", stateDir_.string(), "--keep-running-seconds", "600"};
-        for (const std::string& m : misbehaviours) {
-            args.push_back("--misbehave");
-            args.push_back(m);
-        }
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string output = (stateDir_ / "output.log").string();
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        const int spawned = posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            pid_ = -1;
-            return false;
-        }
-        // service.json appears once every server accepts connections (certificates first).
-        for (int i = 0; i < 600 && !fs::exists(stateDir_ / "service.json"); ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        description_ = readWholeFile(stateDir_ / "service.json");
-        return !description_.empty();
-    }
-
-    std::string value(const std::string& key) const { return jsonString(description_, key); }
-    fs::path serviceText() const { return stateDir_ / "service.txt"; }
-    std::vector<std::string> logLines() const {
-        std::vector<std::string> lines;
-        std::ifstream in(stateDir_ / "requests.jsonl");
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    std::string output() const { return readWholeFile(stateDir_ / "output.log"); }
-
-  private:
-    fs::path stateDir_;
-    pid_t pid_ = -1;
-    std::string description_;
-};
-
 class SearchCycleAgainstService : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        service_ = new FakeService();
         // a03 is padded far past the download limit on every request.
-        if (!service_->start({R"({"path": "/media/a03.jpg", "mode": "oversize",)"
-                              R"( "size": 40000000, "times": -1, "server": "image"})"})) {
-            startFailure_ = service_->output();
+        service_ = std::make_unique<FakeService>(std::vector<std::string>{
+            R"({"path": "/media/a03.jpg", "mode": "oversize",)"
+            R"( "size": 40000000, "times": -1, "server": "image"})"});
+        if (!service_->running()) {
+            startFailure_ = service_->Output();
+            if (startFailure_.empty()) {
+                startFailure_ = "(no output)";
+            }
         }
     }
     static void TearDownTestSuite() {
-        delete service_;
-        service_ = nullptr;
+        service_.reset();
     }
 
     void SetUp() override {
         ASSERT_TRUE(startFailure_.empty()) << "fake service did not start:\n" << startFailure_;
-        ASSERT_TRUE(loadServiceConfig(service_->serviceText().string()));
+        ASSERT_TRUE(loadServiceConfig(service_->ServiceTxt().string()));
         publishCredentials(OAuthCredentials{
-            service_->value("consumer_key"), service_->value("consumer_secret"),
-            service_->value("access_token"), service_->value("access_token_secret")});
+            service_->Field("consumer_key"), service_->Field("consumer_secret"),
+            service_->Field("access_token"), service_->Field("access_token_secret")});
         resetAppState();
         createGroupCanvases();
         loadOptions("/nonexistent/tilvane/tva_option.txt", {});
-        logStart_ = service_->logLines().size();
+        logStart_ = service_->LogLines().size();
     }
     void TearDown() override {
         clearOptions();
@@ -160,13 +60,13 @@ class SearchCycleAgainstService : public ::testing::Test {
     }
 
     std::string media(const std::string& name) const {
-        return service_->value("image_url") + "/media/" + name;
+        return service_->Field("image_url") + "/media/" + name;
     }
 
     // Log lines of this test that contain every one of the texts.
     std::vector<std::string> requestsWith(const std::vector<std::string>& texts) const {
         std::vector<std::string> found;
-        const auto lines = service_->logLines();
+        const auto lines = service_->LogLines();
         for (std::size_t i = logStart_; i < lines.size(); ++i) {
             bool all = true;
             for (const std::string& t : texts) {
@@ -196,7 +96,7 @@ class SearchCycleAgainstService : public ::testing::Test {
         return nullptr;
     }
 
-    static inline FakeService* service_ = nullptr;
+    static inline std::unique_ptr<FakeService> service_;
     static inline std::string startFailure_;
     std::size_t logStart_ = 0;
 };
@@ -212,7 +112,7 @@ TEST_F(SearchCycleAgainstService, QueuesTheJpegsOfAMixedReplyInOrder) {
     const Tile* a01 = queued(media("a01.jpg"));
     ASSERT_NE(a01, nullptr);
     const fs::path a01File = fs::path(TILVANE_SOURCE_DIR) / "tools/fakeservice/media/a01.jpg";
-    const std::string a01Bytes = readWholeFile(a01File);
+    const std::string a01Bytes = readBytes(a01File);
     EXPECT_EQ(std::string(a01->imageBytes.begin(), a01->imageBytes.end()), a01Bytes);
     EXPECT_EQ(a01->byteSize, static_cast<std::int32_t>(a01Bytes.size()));
     ASSERT_NE(imageCanvasOf(*a01), nullptr);

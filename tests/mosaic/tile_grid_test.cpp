@@ -234,3 +234,37 @@ TEST_F(TileGridTest, ReplaceableCountStaysBetweenOneAndFifty) {
 }
 
 }  // namespace
+
+namespace {
+
+class NaturalPictureTest : public gridtest::MosaicTest {};
+
+TEST_F(NaturalPictureTest, IsACopyOfTheTilesImageThatOutlivesTheTile) {
+    Tile& tile = addGridTile("http://pbs.example/media/natural.jpg", Cell{0, 0}, false);
+    tile.children.clear();
+    ASSERT_TRUE(makeImageCanvas(tile, gridtest::coordinatePicture(7, 5)));
+    std::optional<Surface> picture = naturalPicture(tile);
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(*picture, gridtest::coordinatePicture(7, 5));
+
+    // A search that replaces the tile leaves the copy as it was.
+    appState().cursorColumn = -1;
+    gridtest::queueSolidTile("http://pbs.example/media/newer.jpg", 0xFF0000u, 7, 5);
+    placeQueuedTiles();
+    ASSERT_EQ(findCanvas(*gridTiles(), "http://pbs.example/media/natural.jpg"), nullptr);
+    EXPECT_EQ(*picture, gridtest::coordinatePicture(7, 5));
+}
+
+TEST_F(NaturalPictureTest, IsNoneForATileWithoutAPicture) {
+    Tile bare;
+    bare.name = "http://pbs.example/media/bare.jpg";
+    EXPECT_EQ(naturalPicture(bare), std::nullopt);
+
+    Canvas emptyImage;
+    emptyImage.name = kImageCanvasName;
+    emptyImage.surface = Surface{};
+    bare.children.push_back(emptyImage);
+    EXPECT_EQ(naturalPicture(bare), std::nullopt);
+}
+
+}  // namespace

@@ -1,4 +1,4 @@
-#include "fake_service.h"
+#include "tests/support/fake_service.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,52 +11,48 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-#include <vector>
 
 #include "http/http_fetch.h"
 
 extern char** environ;
 
-namespace {
-
-std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
-
 bool FakeService::PythonAvailable() {
     return std::system("python3 -c 'import ssl' >/dev/null 2>&1") == 0;
 }
 
-FakeService::FakeService() {
+FakeService::FakeService(const std::vector<std::string>& misbehaviours) {
     const std::string script =
         std::string(TILVANE_SOURCE_DIR) + "/tools/fakeservice/fakeservice.py";
-    const std::string stateDir = folder_.path().string();
-    std::vector<std::string> arguments = {
-        "python3", script, "--state-dir", stateDir, "--keep-running-seconds", "600"};
+    std::vector<std::string> arguments = {"python3", script, "--state-dir",
+                                          folder_.path().string(), "--keep-running-seconds",
+                                          "600"};
+    for (const std::string& misbehaviour : misbehaviours) {
+        arguments.push_back("--misbehave");
+        arguments.push_back(misbehaviour);
+    }
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
+    const std::string output = (folder_.path() / "output.log").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     const int spawned = posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         pid_ = -1;
         return;
     }
+    // service.json appears once every server accepts connections (certificates first).
     const auto description = folder_.path() / "service.json";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline) {
         if (std::filesystem::exists(description)) {
-            description_ = ReadFile(description);
+            description_ = readBytes(description);
             ready_ = !Field("api_url").empty();
             return;
         }
@@ -88,16 +84,24 @@ std::string FakeService::Field(const std::string& name) const {
     return end == std::string::npos ? "" : description_.substr(start, end - start);
 }
 
-std::string FakeService::LastLogEntry() const {
-    std::istringstream log(ReadFile(Field("log_file")));
-    std::string line;
-    std::string last;
-    while (std::getline(log, line)) {
+std::vector<std::string> FakeService::LogLines() const {
+    std::vector<std::string> lines;
+    std::istringstream log(readBytes(Field("log_file")));
+    for (std::string line; std::getline(log, line);) {
         if (!line.empty()) {
-            last = line;
+            lines.push_back(line);
         }
     }
-    return last;
+    return lines;
+}
+
+std::string FakeService::LastLogEntry() const {
+    const std::vector<std::string> lines = LogLines();
+    return lines.empty() ? std::string() : lines.back();
+}
+
+std::string FakeService::Output() const {
+    return readBytes(folder_.path() / "output.log");
 }
 
 bool FakeService::Misbehave(const std::string& json) const {

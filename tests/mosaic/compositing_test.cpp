@@ -230,4 +230,36 @@ TEST_F(CompositingTest, TheGridRegionIsStretchedOverTheWholeClient) {
     EXPECT_EQ(at(client, 0, 0), rgb(1, 0, 0));
 }
 
+TEST_F(CompositingTest, AClientPastAnyScreenGetsNoFrameAndStillPaints) {
+    addGridTile("http://m.example/a.jpg", Cell{0, 0}, true, rgb(7, 7, 7));
+    rescaleGrid(100000, 100000);
+    EXPECT_TRUE(appState().backBuffer.empty());
+    EXPECT_EQ(appState().backBufferWidth, 100000);
+    EXPECT_EQ(appState().tileWidth, 10000);
+    EXPECT_EQ(appState().tileHeight, 20000);
+    EXPECT_EQ(gridTiles()->front().rect, (Rect{0, 0, 10000, 20000}));
+    EXPECT_EQ(selectTileAt(5, 5), 1);
+    composeFrame(true);
+    Surface client = Surface::filled(4, 4);
+    presentFrame(client, 100000, 100000);
+    EXPECT_TRUE(client.empty());
+
+    // Back to a real size, the wall is drawn again.
+    rescaleGrid(755, 380);
+    composeFrame(true);
+    presentFrame(client, 755, 380);
+    EXPECT_EQ(at(client, 37, 38), rgb(7, 7, 7));
+}
+
+TEST(FrameSurface, IsBlackUpToThePictureBoundAndEmptyBeyondIt) {
+    const Surface frame = frameSurface(755, 380);
+    ASSERT_EQ(frame.width, 755);
+    ASSERT_EQ(frame.height, 380);
+    EXPECT_EQ(at(frame, 754, 379), kBlack);
+    EXPECT_TRUE(frameSurface(0, 380).empty());
+    EXPECT_TRUE(frameSurface(755, -1).empty());
+    EXPECT_TRUE(frameSurface(8001, 8000).empty());
+    EXPECT_TRUE(frameSurface(2147483647, 2147483647).empty());
+}
+
 }  // namespace
