@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "../settings/scratch_folder.h"
 #include "fuzz_check.h"
 #include "oauth/credential_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ bool isPlainLine(const std::string& value) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ScratchFolder folder;
+    static const TempFolder folder;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const auto path = (folder.path() / "key.txt").string();
     writeBytes(path, bytes);

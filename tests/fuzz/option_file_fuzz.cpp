@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "../settings/scratch_folder.h"
 #include "fuzz_check.h"
 #include "settings/option_store.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ void readAllLines(std::string_view bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ScratchFolder folder;
+    static const TempFolder folder;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     readAllLines(bytes);
 

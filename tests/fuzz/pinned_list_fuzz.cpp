@@ -9,18 +9,18 @@
 #include <tuple>
 #include <vector>
 
-#include "../settings/scratch_folder.h"
 #include "fuzz_check.h"
 #include "mosaic/app_state.h"
 #include "mosaic/pinned_tiles.h"
 #include "mosaic/tile_grid.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using Pin = std::tuple<std::string, std::int32_t, std::int32_t, bool>;  // name, column, row, shown
 
-const ScratchFolder& workingFolder() {
-    static const ScratchFolder folder;
+const TempFolder& workingFolder() {
+    static const TempFolder folder;
     static const bool prepared = [] {
         std::filesystem::create_directories(folder.path() / "txts");
         std::filesystem::create_directories(folder.path() / "kotei_tiles" / "olds");

@@ -6,12 +6,12 @@
 #include <string>
 #include <string_view>
 
-#include "../settings/scratch_folder.h"
 #include "fuzz_check.h"
 #include "http/service_config.h"
+#include "tests/support/temp_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ScratchFolder folder;
+    static const TempFolder folder;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const ServiceConfig config = ParseServiceConfig(text);
     FUZZ_CHECK(config.serviceUrl.starts_with("https://"));

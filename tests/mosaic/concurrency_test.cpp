@@ -7,7 +7,6 @@
 #include <thread>
 #include <utility>
 
-#include "../settings/scratch_folder.h"
 #include "grid_test_support.h"
 #include "mosaic/compositing.h"
 #include "mosaic/pinned_tiles.h"
@@ -15,6 +14,7 @@
 #include "mosaic/selection.h"
 #include "rotating_feed.h"
 #include "settings/data_directories.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ class ConcurrencyTest : public gridtest::MosaicTest {
         rescaleGrid(100, 50);
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
 };
 
 // Search cycles on a worker thread, each under the application mutex and started only once
