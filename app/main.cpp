@@ -19,6 +19,7 @@
 #include "app/window_geometry.h"
 #include "http/service_config.h"
 #include "mosaic/app_state.h"
+#include "mosaic/cell_copies.h"
 #include "mosaic/compositing.h"
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
@@ -137,6 +138,7 @@ int runMessageLoop() {
 void shutDown() {
     // The exit command has already waited for the last worker; this only closes its handle.
     waitForSearchWorker();
+    stopCellCopies();
     releaseDrawingSurfaces();
     saveOptions();
     clearOptions();

@@ -32,6 +32,9 @@ struct AppState {
 
     std::int32_t tileWidth = 150;
     std::int32_t tileHeight = 150;
+    // tileWidth and tileHeight (width in the high half) as last set on the user-interface
+    // thread, for the search worker, which makes queued tiles' cell copies at that size.
+    std::atomic<std::uint64_t> publishedCellSize{(std::uint64_t{150} << 32) | 150};
     std::int32_t cursorColumn = -1;
     std::int32_t cursorRow = 0;
     // Changed by pin toggles on the user-interface thread while a worker reads it for the

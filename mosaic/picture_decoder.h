@@ -20,7 +20,20 @@ std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
 struct PictureSize {
     int width = 0;
     int height = 0;
+    bool operator==(const PictureSize&) const = default;
 };
+
+struct ScaledPicture {
+    Surface picture;
+    PictureSize naturalSize;
+};
+
+// The decoded picture stretched to width × height exactly as stretchSurface stretches the
+// natural-size decoding over a rectangle of that size, with the picture's natural size. Gives
+// none for whatever decodePicture refuses and for sizes below 1. Where the decoder allows it
+// the natural-size picture is never held whole. Safe to call on any thread.
+std::optional<ScaledPicture> decodePictureScaled(std::span<const std::uint8_t> bytes,
+                                                 std::int32_t width, std::int32_t height);
 
 // The frame size written in a JPEG's start-of-frame header, without decoding anything;
 // none when the bytes do not begin with a JPEG start-of-image marker, when scan data or the

@@ -13,9 +13,10 @@ int selectTileAt(std::int32_t x, std::int32_t y) {
     Canvas copy;
     copy.name = tile->name;
     copy.shown = 1;
+    // Name and shown are all its commands and the selection mark need; the enlarged view
+    // takes the picture from the tile itself.
     if (const Canvas* image = imageCanvasOf(*tile)) {
         copy.rect = image->rect;
-        copy.surface = image->surface;
     }
     appState().selection.push_back(std::move(copy));
     requestRepaint();

@@ -265,13 +265,13 @@ class Program:
 class FakeService:
     """tools/fakeservice/fakeservice.py with its state in state_dir; info is service.json."""
 
-    def __init__(self, session, state_dir, timeout=20):
+    def __init__(self, session, state_dir, timeout=20, arguments=()):
         self.state_dir = Path(state_dir)
         self.state_dir.mkdir(parents=True, exist_ok=True)
         script = SOURCE_DIR / "tools" / "fakeservice" / "fakeservice.py"
         self.log = open(self.state_dir / "fakeservice.log", "wb")
         self.process = subprocess.Popen(
-            [sys.executable, str(script), "--state-dir", str(self.state_dir)],
+            [sys.executable, str(script), "--state-dir", str(self.state_dir), *map(str, arguments)],
             stdout=self.log, stderr=subprocess.STDOUT)
         info_path = self.state_dir / "service.json"
         deadline = time.monotonic() + timeout
@@ -543,9 +543,10 @@ class WineSession:
         return subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,
                               timeout=30, stdout=subprocess.PIPE).stdout.decode()
 
-    def fake_service(self, state_dir=None):
+    def fake_service(self, state_dir=None, arguments=()):
+        """The fake service, started with these extra command-line arguments."""
         state_dir = Path(state_dir or self.tmp / ("fakeservice-%d" % len(self.services)))
-        service = FakeService(self, state_dir)
+        service = FakeService(self, state_dir, arguments=arguments)
         self.services.append(service)
         return service
 

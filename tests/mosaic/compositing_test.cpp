@@ -196,8 +196,8 @@ TEST_F(CompositingTest, AReplacedSelectedTileKeepsItsCopyButLosesTheFrame) {
     selectTileAt(5, 5);
     releaseGrid();
     ASSERT_NE(selectedTile(), nullptr);
-    ASSERT_TRUE(selectedTile()->surface.has_value());
-    EXPECT_EQ(at(*selectedTile()->surface, 3, 3), rgb(7, 7, 7));
+    EXPECT_EQ(selectedTile()->name, "http://m.example/a.jpg");
+    EXPECT_FALSE(selectedTile()->surface.has_value()) << "the copy holds no picture";
     composeFrame(false);
     EXPECT_EQ(cellMismatches(Cell{0, 0}, nullptr, kBlack), 0);
     releaseSelection();
@@ -228,6 +228,27 @@ TEST_F(CompositingTest, TheGridRegionIsStretchedOverTheWholeClient) {
     // The last client column shows the last grid column, not the black strip.
     EXPECT_EQ(at(client, 754, 379), rgb(50, 0, 0));
     EXPECT_EQ(at(client, 0, 0), rgb(1, 0, 0));
+}
+
+TEST_F(CompositingTest, AtTheGridsOwnSizeEveryFrameIsWholeEvenFromAHandedOverBuffer) {
+    rescaleGrid(750, 380);  // cells of 75 × 76 fill the client exactly
+    addGridTile("http://m.example/a.jpg", Cell{0, 0}, false, rgb(1, 2, 3));
+    Tile& moving = addGridTile("http://m.example/b.jpg", Cell{5, 2}, false, rgb(4, 5, 6));
+    moving.newMark = kNewMarkSet;
+    Surface client;
+    for (int frame = 0; frame < 3; ++frame) {
+        composeFrame(false);
+        const Surface composed = appState().backBuffer;
+        presentFrame(client, 750, 380);
+        ASSERT_TRUE(client == composed) << "frame " << frame;
+        EXPECT_EQ(at(client, 1, 1), rgb(1, 2, 3));
+        EXPECT_EQ(at(client, 100, 300), kBlack);
+        // What stood in a cell that is empty now must not come back with an old buffer.
+        if (frame == 0) {
+            gridTiles()->pop_back();
+        }
+        EXPECT_EQ(at(client, 5 * 75 + 30, 2 * 76 + 30), frame == 0 ? rgb(4, 5, 6) : kBlack);
+    }
 }
 
 TEST_F(CompositingTest, AClientPastAnyScreenGetsNoFrameAndStillPaints) {

@@ -259,4 +259,68 @@ TEST(DecodePicture, SurvivesMutatedJpegs) {
     EXPECT_LT(decoded, 400) << "some mutations must be refused";
 }
 
+TEST(DecodePictureScaled, EqualsTheStretchedNaturalPicturePixelForPixel) {
+    const auto noisy = [](int x, int y) {
+        return static_cast<std::uint32_t>(((x * 37) ^ (y * 91)) & 0xFF) << 16 |
+               static_cast<std::uint32_t>((x * 7 + y * 3) & 0xFF) << 8 |
+               static_cast<std::uint32_t>((x * y) & 0xFF);
+    };
+    struct Case {
+        int width;
+        int height;
+        testjpeg::Options options;
+        std::int32_t toWidth;
+        std::int32_t toHeight;
+    };
+    const Case cases[] = {
+        {300, 200, {}, 75, 76},                    // shrinking, as into a cell
+        {61, 43, {}, 192, 216},                    // enlarging
+        {97, 55, {.grayscale = true}, 40, 90},     // one grows, one shrinks
+        {120, 80, {.progressive = true}, 33, 17},  // several scans
+        {16, 9, {}, 16, 9},                        // the natural size itself
+        {1, 1, {}, 5, 3},
+    };
+    for (const Case& c : cases) {
+        const Bytes jpeg = testjpeg::encode(c.width, c.height, noisy, c.options);
+        const auto natural = decodePicture(jpeg);
+        ASSERT_TRUE(natural.has_value());
+        Surface expected = Surface::filled(c.toWidth, c.toHeight, 0xABCDEF);
+        stretchSurface(*natural, natural->bounds(), expected, expected.bounds());
+
+        const auto scaled = decodePictureScaled(jpeg, c.toWidth, c.toHeight);
+        ASSERT_TRUE(scaled.has_value()) << c.width << "x" << c.height;
+        EXPECT_EQ(scaled->naturalSize, (PictureSize{c.width, c.height}));
+        EXPECT_TRUE(scaled->picture == expected) << c.width << "x" << c.height;
+    }
+}
+
+TEST(DecodePictureScaled, RefusesWhatTheNaturalDecodingRefuses) {
+    const Bytes jpeg =
+        testjpeg::encode(48, 48, [](int x, int y) { return (x * 5 + y * 3) * 0x010101u; });
+    EXPECT_FALSE(decodePictureScaled(jpeg, 0, 10).has_value());
+    EXPECT_FALSE(decodePictureScaled(jpeg, 10, -1).has_value());
+    EXPECT_FALSE(decodePictureScaled(Bytes{0xFF, 0xD8}, 10, 10).has_value());
+    // Cut so that only the bottom rows are missing: no sampled row needs them, but the
+    // picture is still broken.
+    for (const std::size_t keep : {jpeg.size() / 2, jpeg.size() - 3}) {
+        const Bytes cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(keep));
+        EXPECT_FALSE(decodePictureScaled(cut, 4, 4).has_value()) << "kept " << keep;
+    }
+}
+
+TEST(DecodePicture, EveryPixelIsWrittenAndHoldsOnlyColourBits) {
+    // Decoding writes into memory that is not cleared first: a large picture of one colour
+    // must come out as that colour everywhere, with the fourth byte zero.
+    const Bytes jpeg = testjpeg::solid(640, 480, 0x204060);
+    for (int round = 0; round < 3; ++round) {
+        const auto picture = decodePicture(jpeg);
+        ASSERT_TRUE(picture.has_value());
+        int wrong = 0;
+        for (const std::uint32_t pixel : picture->pixels) {
+            wrong += (pixel >> 24) != 0 || channelDistance(pixel, 0x204060) > 4 ? 1 : 0;
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -256,6 +257,47 @@ TEST_F(PinnedTilesTest, MissingOrBrokenImagesStayListedUntilTheyComeBack) {
     writeBytes(root_ / "kotei_tiles" / "missing.jpg", testjpeg::solid(4, 4, 0));
     restart(1500, 750);
     EXPECT_EQ(cellsOfGrid(), (std::vector<Cell>{{0, 0}, {1, 1}}));
+}
+
+TEST_F(PinnedTilesTest, ManyPinsLoadedTogetherKeepTheListOrderAndTheirPictures) {
+    // Decoded side by side, the tiles still enter the grid in the list's order, and so do
+    // the lines left dormant.
+    std::string list;
+    std::vector<std::string> expectedGrid;
+    std::vector<std::string> expectedDormant;
+    for (int i = 0; i < 24; ++i) {
+        const std::string name = "http://pbs.example/media/p" + std::to_string(i) + ".jpg";
+        list +=
+            "name=" + name + ",x=" + std::to_string(i % 10) + ",y=" + std::to_string(i / 10) + "\n";
+        if (i % 5 == 3) {
+            expectedDormant.push_back(name);  // no file
+            continue;
+        }
+        writeBytes(root_ / "kotei_tiles" / ("p" + std::to_string(i) + ".jpg"),
+                   testjpeg::solid(20 + i, 10 + i, rgb(static_cast<std::uint8_t>(i * 10), 0, 0)));
+        expectedGrid.push_back(name);
+    }
+    std::ofstream(pinnedListPath()) << list;
+    restart(1500, 750);
+
+    std::vector<std::string> grid;
+    for (const Tile& tile : *gridTiles()) {
+        grid.push_back(tile.name);
+        const int i = std::stoi(tile.name.substr(26));
+        EXPECT_EQ(imageCanvasOf(tile)->rect, (Rect{0, 0, 20 + i, 10 + i}));
+        EXPECT_EQ(cellsOfGrid()[grid.size() - 1], (Cell{i % 10, i / 10}));
+        // Its picture, whatever size the first paint gives the cells.
+        const auto shown = pixelAt(*tile.surface, 5, 5);
+        ASSERT_TRUE(shown.has_value());
+        EXPECT_LE(std::abs(static_cast<int>(*shown >> 16) - i * 10), 6) << tile.name;
+    }
+    EXPECT_EQ(grid, expectedGrid);
+    std::vector<std::string> dormant;
+    for (const DormantPin& pin : appState().dormantPins) {
+        dormant.push_back(pin.name);
+    }
+    EXPECT_EQ(dormant, expectedDormant);
+    EXPECT_EQ(appState().replaceableCount, kGridCells - static_cast<int>(expectedGrid.size()));
 }
 
 TEST_F(PinnedTilesTest, PinningADormantNameAgainKeepsOneLine) {

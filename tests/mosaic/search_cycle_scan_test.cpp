@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -8,6 +12,58 @@
 namespace {
 
 using Links = std::vector<std::string>;
+
+// The scan as first written: for every marker it searches the ".jpg" and the secure marker
+// afresh. Slow on hostile bodies, but plainly right; the real scan must agree with it.
+Links referenceImageLinks(std::string_view body) {
+    constexpr std::string_view media = R"("media_url":")";
+    constexpr std::string_view secureMedia = R"("media_url_https":")";
+    body = body.substr(0, std::min(body.size(), body.find('\0')));
+    Links links;
+    for (std::size_t marker = body.find(media); marker != std::string_view::npos;) {
+        const std::size_t start = marker + media.size();
+        const std::size_t extension = body.find(".jpg", start);
+        const std::size_t secure = body.find(secureMedia, start);
+        if (extension != std::string_view::npos && secure != std::string_view::npos &&
+            secure > extension) {
+            std::string url;
+            for (const char c : body.substr(start, extension + 4 - start)) {
+                if (c != '\\') {
+                    url.push_back(c);
+                }
+            }
+            links.push_back(url);
+        }
+        marker = body.find(media, start);
+    }
+    return links;
+}
+
+// Bodies built from the pieces the scan reacts to, overlapping markers included.
+std::string randomBody(std::mt19937& random) {
+    static const std::vector<std::string> pieces = {R"("media_url":")",
+                                                    R"("media_url_https":")",
+                                                    ".jpg",
+                                                    ".png",
+                                                    "\\",
+                                                    "\\/",
+                                                    "\"",
+                                                    "x",
+                                                    "http://h/",
+                                                    R"("media_url":"media_url":")",
+                                                    "jpg",
+                                                    ".jp",
+                                                    std::string(1, '\0'),
+                                                    ",",
+                                                    R"("media_url")",
+                                                    R"("media_url_https":"media_url":")"};
+    std::string body;
+    const int count = static_cast<int>(random() % 60);
+    for (int i = 0; i < count; ++i) {
+        body += pieces[random() % pieces.size()];
+    }
+    return body;
+}
 
 // Shaped like the service's search reply: each photo carries its plain and its secure
 // address, slashes escaped as the service writes them.
@@ -70,6 +126,39 @@ TEST(ExtractImageLinks, MarkerAtTheVeryEndIsHarmless) {
     EXPECT_TRUE(extractImageLinks(R"(xx"media_url":")").empty());
     EXPECT_TRUE(extractImageLinks(R"("media_url":".jpg)").empty());
     EXPECT_EQ(extractImageLinks(R"("media_url":".jpg"media_url_https":")"), (Links{".jpg"}));
+}
+
+TEST(ExtractImageLinks, AgreesWithTheReferenceScanOnRandomAndRecordedBodies) {
+    std::mt19937 random(77031u);
+    int bodiesWithLinks = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const std::string body = randomBody(random);
+        const Links links = extractImageLinks(body);
+        ASSERT_EQ(links, referenceImageLinks(body)) << "round " << round;
+        bodiesWithLinks += links.empty() ? 0 : 1;
+    }
+    EXPECT_GT(bodiesWithLinks, 2000);
+
+    std::ifstream recorded(TILVANE_TEST_DATA_DIR "/search_reply_multi.json", std::ios::binary);
+    const std::string reply(std::istreambuf_iterator<char>(recorded), {});
+    ASSERT_FALSE(reply.empty());
+    const Links links = extractImageLinks(reply);
+    // 30 posts of three photos, the first listed twice; profile images are no media.
+    EXPECT_EQ(links.size(), 120u);
+    EXPECT_EQ(links, referenceImageLinks(reply));
+    EXPECT_EQ(links.front(), "http://127.0.0.1:8080/media/a01.jpg");
+}
+
+TEST(ExtractImageLinks, ABodyOfMarkersWithoutJpgGivesNothing) {
+    // Every marker once searched the rest of the body for ".jpg"; 1 MiB of them held the
+    // worker for hours.
+    std::string hostile;
+    while (hostile.size() < (1u << 20)) {
+        hostile += R"("media_url":"x","media_url_https":"y",)";
+    }
+    EXPECT_TRUE(extractImageLinks(hostile).empty());
+    hostile += R"("media_url":"z.jpg","media_url_https":")";
+    EXPECT_EQ(extractImageLinks(hostile), (Links{"z.jpg"}));
 }
 
 }  // namespace

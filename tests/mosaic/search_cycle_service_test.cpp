@@ -24,9 +24,9 @@ class SearchCycleAgainstService : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         // a03 is padded far past the download limit on every request.
-        service_ = std::make_unique<FakeService>(std::vector<std::string>{
-            R"({"path": "/media/a03.jpg", "mode": "oversize",)"
-            R"( "size": 40000000, "times": -1, "server": "image"})"});
+        service_ = std::make_unique<FakeService>(
+            std::vector<std::string>{R"({"path": "/media/a03.jpg", "mode": "oversize",)"
+                                     R"( "size": 40000000, "times": -1, "server": "image"})"});
         if (!service_->running()) {
             startFailure_ = service_->Output();
             if (startFailure_.empty()) {
@@ -34,9 +34,7 @@ class SearchCycleAgainstService : public ::testing::Test {
             }
         }
     }
-    static void TearDownTestSuite() {
-        service_.reset();
-    }
+    static void TearDownTestSuite() { service_.reset(); }
 
     void SetUp() override {
         ASSERT_TRUE(startFailure_.empty()) << "fake service did not start:\n" << startFailure_;

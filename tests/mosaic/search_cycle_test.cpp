@@ -160,6 +160,27 @@ TEST_F(SearchCycle, NothingNewReturnsZero) {
     EXPECT_TRUE(queuedTiles()->empty());
 }
 
+TEST_F(SearchCycle, DownloadingStopsOnceTheQueueCanFillEveryReplaceableCell) {
+    for (int i = 0; i < 47; ++i) {
+        pinTileCount();
+    }
+    ASSERT_EQ(appState().replaceableCount, 3);
+    for (int i = 0; i < 6; ++i) {
+        const std::string url = "http://img/" + std::to_string(i) + ".jpg";
+        world.reply += photo(url);
+        world.downloads[url] = pictureOf(100 + static_cast<std::size_t>(i), 4, 4);
+    }
+    // A refused link does not count towards the cells.
+    world.downloads["http://img/1.jpg"] = DownloadResult{};
+
+    EXPECT_EQ(runSearchCycle(world.services()), 1);
+    EXPECT_EQ(world.fetched, (std::vector<std::string>{"http://img/0.jpg", "http://img/1.jpg",
+                                                       "http://img/2.jpg", "http://img/3.jpg"}));
+    EXPECT_EQ(
+        namesOf(queuedTiles()),
+        (std::vector<std::string>{"http://img/0.jpg", "http://img/2.jpg", "http://img/3.jpg"}));
+}
+
 TEST_F(SearchCycle, LinksTooLongForATileNameAreNeverFetched) {
     const std::string prefix = "http://img/";
     const std::string fits = prefix + std::string(255 - prefix.size() - 4, 'f') + ".jpg";

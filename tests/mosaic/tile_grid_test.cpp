@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "grid_test_support.h"
+#include "mosaic/picture_decoder.h"
 #include "mosaic/tile_grid.h"
+#include "test_picture_decoder_jpeg.h"
 
 namespace {
 
@@ -241,18 +243,20 @@ class NaturalPictureTest : public gridtest::MosaicTest {};
 
 TEST_F(NaturalPictureTest, IsACopyOfTheTilesImageThatOutlivesTheTile) {
     Tile& tile = addGridTile("http://pbs.example/media/natural.jpg", Cell{0, 0}, false);
-    tile.children.clear();
-    ASSERT_TRUE(makeImageCanvas(tile, gridtest::coordinatePicture(7, 5)));
+    const std::vector<std::uint8_t> jpeg = testjpeg::solid(7, 5, 0x336699);
+    tile.imageBytes = jpeg;
+    const std::optional<Surface> decoded = decodePicture(jpeg);
+    ASSERT_TRUE(decoded.has_value());
     std::optional<Surface> picture = naturalPicture(tile);
     ASSERT_TRUE(picture.has_value());
-    EXPECT_EQ(*picture, gridtest::coordinatePicture(7, 5));
+    EXPECT_EQ(*picture, *decoded);
 
     // A search that replaces the tile leaves the copy as it was.
     appState().cursorColumn = -1;
     gridtest::queueSolidTile("http://pbs.example/media/newer.jpg", 0xFF0000u, 7, 5);
     placeQueuedTiles();
     ASSERT_EQ(findCanvas(*gridTiles(), "http://pbs.example/media/natural.jpg"), nullptr);
-    EXPECT_EQ(*picture, gridtest::coordinatePicture(7, 5));
+    EXPECT_EQ(*picture, *decoded);
 }
 
 TEST_F(NaturalPictureTest, IsNoneForATileWithoutAPicture) {
@@ -260,10 +264,7 @@ TEST_F(NaturalPictureTest, IsNoneForATileWithoutAPicture) {
     bare.name = "http://pbs.example/media/bare.jpg";
     EXPECT_EQ(naturalPicture(bare), std::nullopt);
 
-    Canvas emptyImage;
-    emptyImage.name = kImageCanvasName;
-    emptyImage.surface = Surface{};
-    bare.children.push_back(emptyImage);
+    bare.imageBytes = {0xFF, 0xD8, 1, 2};  // bytes that are no picture
     EXPECT_EQ(naturalPicture(bare), std::nullopt);
 }
 

@@ -60,12 +60,23 @@ def html_page(status: int, title: str, content: str) -> Reply:
     return text_reply(status, page, "text/html; charset=utf-8")
 
 
-def load_media(media_dir: Path) -> tuple[dict[str, bytes], dict[str, bytes]]:
-    """The served files by name, and the larger ":orig" variants by name."""
+def load_media(media_dir: Path, photo_dir: Path | None = None
+               ) -> tuple[dict[str, bytes], dict[str, bytes], list[str]]:
+    """The served files by name, the larger ":orig" variants by name, and the names of the
+    photographs in photo_dir (its *.jpg, sorted; their ":orig" variants in photo_dir/orig)."""
     files = {name: (media_dir / name).read_bytes() for name in search_results.media_files()}
     orig_dir = media_dir / "orig"
     originals = {p.name: p.read_bytes() for p in orig_dir.glob("*") if p.is_file()}
-    return files, originals
+    photos = []
+    if photo_dir is not None:
+        for path in sorted(photo_dir.glob("*.jpg")):
+            if path.name in files:
+                continue  # the committed files keep their names
+            files[path.name] = path.read_bytes()
+            photos.append(path.name)
+        originals.update((p.name, p.read_bytes()) for p in (photo_dir / "orig").glob("*.jpg")
+                         if p.name in photos)
+    return files, originals, photos
 
 
 class FakeServer(ThreadingHTTPServer):
@@ -268,8 +279,9 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         entry["image_set"] = search_results.image_set_for(keyword)
         entry["count"] = count
         offset = service.next_rotation(count) if entry["image_set"] == "rotate" else 0
+        chosen = service.next_photo_feed(count) if entry["image_set"] == "photos" else None
         body = search_results.build_search_reply(keyword, count, service.image_base,
-                                                 service.secure_base, offset)
+                                                 service.secure_base, offset, chosen)
         return Reply(200, body, "application/json;charset=utf-8")
 
     def request_token_reply(self, path, params, entry) -> Reply:
@@ -322,14 +334,17 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         return html_page(
             200,
             "Authorise tilvane",
-            "<p>You have granted access to tilvane. Enter this PIN in the application:</p>\n"
-            f'<kbd><code id="oauth_pin">{pending.pin}</code></kbd>',
+            '<div style="font-family:sans-serif;text-align:center;margin-top:3em">\n'
+            "<p>You have granted access to tilvane. Enter this PIN in the application:<br>\n"
+            "tilvane へのアクセスを許可しました。このPINコードをアプリケーションに入力してください:</p>\n"
+            '<p style="font-size:64px;font-weight:bold;letter-spacing:0.2em">'
+            f'<kbd><code id="oauth_pin">{pending.pin}</code></kbd></p>\n</div>',
         )
 
     # --- media -----------------------------------------------------------------------------
 
     def media_reply(self, path, entry) -> Reply:
-        files, originals = self.server.media
+        files, originals = self.server.media[:2]
         name = unquote(path[len("/media/"):]) if path.startswith("/media/") else ""
         orig = name.lower().endswith(":orig")
         if orig:
