@@ -43,6 +43,7 @@ TEST_F(CredentialFile, ReadsTheFirstTwoLinesWithoutTheirLineEnds) {
         {"CR LF ends", "tok-2\r\nsecret-2\r\n", "tok-2", "secret-2"},
         {"mixed ends", "tok-3\r\nsecret-3\n", "tok-3", "secret-3"},
         {"last line without an end", "tok-4\r\nsecret-4", "tok-4", "secret-4"},
+        {"line ends converted twice", "tok-5\r\r\nsecret-5\r\r\n", "tok-5", "secret-5"},
         {"further lines ignored", "tok-5\nsecret-5\nthird\nfourth\n", "tok-5", "secret-5"},
         {"two empty lines", "\r\n\r\n", "", ""},
         {"inner CR and spaces kept", " a\rb \n s \n", " a\rb ", " s "},
