@@ -1,6 +1,7 @@
 #include "app/context_menu.h"
 
 #include "app/shell_state.h"
+#include "app/window_geometry.h"
 #include "mosaic/selection.h"
 #include "resources/resource.h"
 #include "settings/option_store.h"
@@ -9,6 +10,26 @@ namespace {
 
 void setChecked(HMENU menu, UINT command, bool checked) {
     CheckMenuItem(menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// Size items follow the outer size now, so two can be checked when the screen has a preset's
+// size; the frame and stacking items follow their options.
+void updateGeometryChecks(HMENU menu, HWND window) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const LONG width = outer.right - outer.left;
+    const LONG height = outer.bottom - outer.top;
+    for (const SizePreset& preset : kSizePresets) {
+        setChecked(menu, preset.command, width == preset.width && height == preset.height);
+    }
+    const RECT screen = screenRectOf(window);
+    setChecked(menu, IDM_SIZE_FIT_SCREEN,
+               width == screen.right - screen.left && height == screen.bottom - screen.top);
+    setChecked(menu, IDM_FRAME_FIXED, optionOr("window_kotei", 1) == 1);
+    const std::int32_t stacking = optionOr("window_zzahyo", kStackNormal);
+    setChecked(menu, IDM_STACK_BOTTOM, stacking == kStackBottom);
+    setChecked(menu, IDM_STACK_NORMAL, stacking == kStackNormal);
+    setChecked(menu, IDM_STACK_TOPMOST, stacking == kStackTopmost);
 }
 
 }  // namespace
@@ -29,6 +50,7 @@ void runContextMenu(HWND window, int x, int y) {
     ClientToScreen(window, &screen);
     setChecked(menu, IDM_PIN_TILE, selectTileAt(x, y) == 1);
     updatePinnedMarksCheck();
+    updateGeometryChecks(menu, window);
     TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, screen.x, screen.y, 0,
                    window, nullptr);
     endSelection();

@@ -19,6 +19,8 @@
 #include "app/window_geometry.h"
 #include "http/service_config.h"
 #include "mosaic/app_state.h"
+#include "mosaic/cell_copies.h"
+#include "mosaic/compositing.h"
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
 #include "settings/data_directories.h"
@@ -78,25 +80,30 @@ void loadPersistentState() {
 }
 
 HWND createMainWindowFromOptions(HINSTANCE instance) {
-    AppState& state = appState();
+    const AppState& state = appState();
     const std::int32_t windowKotei = optionOr("window_kotei", 1);
     const std::int32_t width = optionOr("window_wid", state.backBufferWidth);
     const std::int32_t height = optionOr("window_hei", state.backBufferHeight);
-    const std::int32_t x = optionOr("window_x", 0);
-    const std::int32_t y = optionOr("window_y", 0);
-    state.backBufferWidth = width;
-    state.backBufferHeight = height;
-    HWND window = createMainWindow(instance, mainWindowStyle(windowKotei), x, y, width, height);
+    const POINT origin =
+        reachableWindowOrigin(optionOr("window_x", 0), optionOr("window_y", 0), width, height);
+    HWND window =
+        createMainWindow(instance, mainWindowStyle(windowKotei), origin.x, origin.y, width, height);
     if (window != nullptr) {
         applyStartupStacking(window, optionOr("window_zzahyo", 1));
     }
     return window;
 }
 
-void createDrawingSurfaces(HINSTANCE instance) {
+// The back buffer takes the client size the window really has: a stored size may be far
+// larger than any screen, and the first paint sizes it again anyway.
+void createDrawingSurfaces(HINSTANCE instance, HWND window) {
     AppState& state = appState();
     loadMarkSurfaces(instance);
-    state.backBuffer = Surface::filled(state.backBufferWidth, state.backBufferHeight);
+    RECT client{};
+    GetClientRect(window, &client);
+    state.backBufferWidth = client.right - client.left;
+    state.backBufferHeight = client.bottom - client.top;
+    state.backBuffer = frameSurface(state.backBufferWidth, state.backBufferHeight);
 }
 
 void releaseDrawingSurfaces() {
@@ -131,6 +138,7 @@ int runMessageLoop() {
 void shutDown() {
     // The exit command has already waited for the last worker; this only closes its handle.
     waitForSearchWorker();
+    stopCellCopies();
     releaseDrawingSurfaces();
     saveOptions();
     clearOptions();
@@ -161,7 +169,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 1;
     }
     shell.mainWindow = window;
-    createDrawingSurfaces(instance);
+    createDrawingSurfaces(instance, window);
     startSocketLibrary();
     loadServiceConfig();
     ensureCredentials(instance);

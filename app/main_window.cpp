@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "app/context_menu.h"
+#include "app/menu_commands.h"
 #include "app/search_worker_thread.h"
 #include "app/shell_seams.h"
 #include "app/shell_state.h"
@@ -46,12 +47,7 @@ LRESULT onTimer(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam) {
-    const WORD command = LOWORD(wParam);
-    if (command == IDM_EXIT) {
-        exitProgram(window);
-        return 0;
-    }
-    if (handleMenuCommand(window, command)) {
+    if (handleMenuCommand(window, LOWORD(wParam))) {
         return 0;
     }
     return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
@@ -120,6 +116,8 @@ HWND createMainWindow(HINSTANCE instance, DWORD style, int x, int y, int width, 
 }
 
 void exitProgram(HWND window) {
+    // The worker stops at its next wait, link or chunk instead of finishing the cycle.
+    requestExit();
     waitForSearchWorker();
     std::lock_guard<std::mutex> lock(appState().appMutex);
     DestroyWindow(window);

@@ -1,5 +1,6 @@
 #include "app/shell_seams.h"
 
+#include "app/enlarged_view.h"
 #include "app/first_start_authorisation.h"
 #include "app/shell_state.h"
 #include "mosaic/pinned_tiles.h"
@@ -25,8 +26,6 @@ void ensureCredentials(HINSTANCE instance) {
         OAuthCredentials{consumerKey(), consumerSecret(), loadedToken, loadedTokenSecret});
 }
 
-bool handleMenuCommand(HWND, WORD) {
-    return false;
+void openEnlargedViewAt(HWND window, int x, int y) {
+    openEnlargedView(window, x, y);
 }
-
-void openEnlargedViewAt(HWND, int, int) {}

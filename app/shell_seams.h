@@ -15,8 +15,5 @@ void ensureCredentials(HINSTANCE instance);
 // it in ./txts/key.txt; when that fails the user is told and the program runs on without.
 void runPinAuthorisation(HINSTANCE instance);
 
-// Menu commands other than the exit command; false leaves the command to default processing.
-bool handleMenuCommand(HWND window, WORD command);
-
 // Left double-click at a client point: the enlarged view of the tile there.
 void openEnlargedViewAt(HWND window, int x, int y);

@@ -22,6 +22,14 @@ struct ShellState {
     // kDragPressed between a caption press and the move message after it.
     int dragState = 0;
     SIZE dragSize{};
+    // The enlarged view: 1 while it is open; the copy of the tile's picture that it shows; its
+    // outer rectangle as last recorded, left and top raised to 0; its outer size, fixed when
+    // it opens; 1 once it has been placed at opening.
+    int enlargedOpen = 0;
+    Surface enlargedCopy;
+    Rect enlargedRect;
+    SIZE enlargedSize{};
+    int enlargedPlaced = 0;
 };
 
 ShellState& shellState();

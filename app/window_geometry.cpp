@@ -1,6 +1,10 @@
 #include "app/window_geometry.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "app/shell_state.h"
+#include "mosaic/screen_placement.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
 
@@ -9,9 +13,9 @@ DWORD mainWindowStyle(std::int32_t windowKotei) {
 }
 
 void applyStartupStacking(HWND window, std::int32_t windowZzahyo) {
-    if (windowZzahyo == 2) {
+    if (windowZzahyo == kStackTopmost) {
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
-    } else if (windowZzahyo == 0) {
+    } else if (windowZzahyo == kStackBottom) {
         SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
 }
@@ -74,4 +78,117 @@ void handleWindowMove(HWND window) {
     MoveWindow(window, outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top,
                FALSE);
     InvalidateRect(window, nullptr, FALSE);
+}
+
+const SizePreset* sizePresetFor(WORD command) {
+    for (const SizePreset& preset : kSizePresets) {
+        if (preset.command == command) {
+            return &preset;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+RECT monitorRect(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) {
+        return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    return info.rcMonitor;
+}
+
+POINT centredOn(const RECT& screen, int width, int height) {
+    const Point origin =
+        centredOrigin(Rect{screen.left, screen.top, screen.right, screen.bottom}, width, height);
+    return POINT{origin.x, origin.y};
+}
+
+LONG clampedSum(LONG start, int length) {
+    const long long end = static_cast<long long>(start) + std::max(length, 1);
+    return static_cast<LONG>(std::min<long long>(end, std::numeric_limits<LONG>::max()));
+}
+
+void setWindowBorder(HWND window, bool sizing) {
+    LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    style = sizing ? style | WS_THICKFRAME : style & ~static_cast<LONG_PTR>(WS_THICKFRAME);
+    SetWindowLongPtrW(window, GWL_STYLE, style);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+}
+
+}  // namespace
+
+RECT screenRectOf(HWND window) {
+    if (window == nullptr) {
+        return monitorRect(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    }
+    return monitorRect(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+}
+
+POINT centreOnScreen(HWND reference, int width, int height) {
+    return centredOn(screenRectOf(reference), width, height);
+}
+
+void centreOnMainWindowScreen(HWND window) {
+    RECT outer{};
+    if (!GetWindowRect(window, &outer)) {
+        return;
+    }
+    HWND reference = shellState().mainWindow != nullptr ? shellState().mainWindow : window;
+    const POINT origin =
+        centreOnScreen(reference, outer.right - outer.left, outer.bottom - outer.top);
+    SetWindowPos(window, nullptr, origin.x, origin.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+POINT reachableWindowOrigin(int x, int y, int width, int height) {
+    const RECT stored{x, y, clampedSum(x, width), clampedSum(y, height)};
+    if (MonitorFromRect(&stored, MONITOR_DEFAULTTONULL) != nullptr) {
+        return POINT{x, y};
+    }
+    return centredOn(monitorRect(MonitorFromRect(&stored, MONITOR_DEFAULTTONEAREST)), width,
+                     height);
+}
+
+void applySizePreset(HWND window, int width, int height) {
+    shellState().dragState = kDragNone;
+    const POINT origin = centreOnScreen(window, width, height);
+    MoveWindow(window, origin.x, origin.y, width, height, FALSE);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void fitToScreen(HWND window) {
+    const RECT screen = screenRectOf(window);
+    applySizePreset(window, screen.right - screen.left, screen.bottom - screen.top);
+}
+
+void toggleWindowFrame(HWND window) {
+    if (optionOr("window_kotei", 1) == 1) {
+        setOption("window_kotei", 0);
+        setWindowBorder(window, true);
+    } else {
+        setOption("window_kotei", 1);
+        if ((GetWindowLongPtrW(window, GWL_STYLE) & WS_THICKFRAME) != 0) {
+            setWindowBorder(window, false);
+        }
+    }
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void chooseStacking(HWND window, std::int32_t windowZzahyo) {
+    setOption("window_zzahyo", windowZzahyo);
+    constexpr UINT kKeepRect = SWP_NOMOVE | SWP_NOSIZE;
+    if (windowZzahyo == kStackBottom) {
+        constexpr UINT flags = kKeepRect | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+        SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags);
+    } else if (windowZzahyo == kStackNormal) {
+        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, kKeepRect);
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kKeepRect);
+    } else {
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, kKeepRect | SWP_NOOWNERZORDER);
+    }
 }

@@ -4,6 +4,58 @@
 
 #include <cstdint>
 
+#include "resources/resource.h"
+
+// window_zzahyo: kept at the bottom, no preference, topmost.
+inline constexpr std::int32_t kStackBottom = 0;
+inline constexpr std::int32_t kStackNormal = 1;
+inline constexpr std::int32_t kStackTopmost = 2;
+
+// The items of "ウィンドウサイズ" that set a fixed outer size.
+struct SizePreset {
+    WORD command;
+    int width;
+    int height;
+};
+
+inline constexpr SizePreset kSizePresets[] = {
+    {IDM_SIZE_320X240, 320, 240}, {IDM_SIZE_640X480, 640, 480},   {IDM_SIZE_750X375, 750, 375},
+    {IDM_SIZE_900X525, 900, 525}, {IDM_SIZE_1200X600, 1200, 600}, {IDM_SIZE_1500X750, 1500, 750},
+};
+
+// The preset of a menu command, or none.
+const SizePreset* sizePresetFor(WORD command);
+
+// The full rectangle (not the work area) of the monitor that holds the window, or of the
+// nearest one; of the primary monitor for no window.
+RECT screenRectOf(HWND window);
+
+// The top-left corner that centres a width × height window on the screen of reference (see
+// screenRectOf), each coordinate at the screen's edge where it does not fit. Also places the
+// dialogs.
+POINT centreOnScreen(HWND reference, int width, int height);
+
+// Moves a dialog, keeping its outer size and without repainting, to the centre of the screen
+// that holds the main window.
+void centreOnMainWindowScreen(HWND window);
+
+// Start-up: the stored corner, unless the stored rectangle lies wholly off every monitor; it
+// then comes back centred on the nearest one.
+POINT reachableWindowOrigin(int x, int y, int width, int height);
+
+// A size preset (and the fit to the screen with the screen's size): centred on the window's
+// screen, resized without an immediate repaint, then fully invalidated with erasing. The
+// options follow on the next paint.
+void applySizePreset(HWND window, int width, int height);
+void fitToScreen(HWND window);
+
+// "ウィンドウ枠の固定": flips window_kotei and adds or removes the sizing border, keeping the
+// outer size, position and stacking.
+void toggleWindowFrame(HWND window);
+
+// The stacking commands: sets window_zzahyo and restacks the window.
+void chooseStacking(HWND window, std::int32_t windowZzahyo);
+
 // WS_POPUP, with the sizing border when the frame is not fixed (window_kotei 0).
 DWORD mainWindowStyle(std::int32_t windowKotei);
 

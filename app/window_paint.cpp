@@ -9,8 +9,10 @@
 
 namespace {
 
-void copyFrameToWindow(HDC dc, const Surface& frame) {
+void copyFrameToWindow(HDC dc, const Surface& frame, const RECT& client) {
+    // A client area too large for a frame in memory shows black.
     if (frame.empty()) {
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         return;
     }
     BITMAPINFO info{};
@@ -36,5 +38,5 @@ void paintMainWindow(HWND window) {
     GetClientRect(window, &client);
     Surface& frame = shellState().clientFrame;
     presentFrame(frame, client.right - client.left, client.bottom - client.top);
-    copyFrameToWindow(paint.dc(), frame);
+    copyFrameToWindow(paint.dc(), frame, client);
 }

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "http/io_cancel.h"
+
 IoStatus WriteAll(ByteStream& stream, const char* data, std::size_t size) {
     while (size > 0) {
         const IoResult result = stream.WriteSome(data, size);
@@ -21,12 +23,18 @@ ReplyStatus ReadReply(ByteStream& stream, std::vector<char>& raw, IoClock::time_
                       std::size_t maxBytes) {
     std::array<char, kReceiveChunkBytes> chunk;
     for (;;) {
+        if (CancelRequested()) {
+            return ReplyStatus::Cancelled;
+        }
         const std::chrono::milliseconds wait = ReadWait(deadline);
         if (wait <= std::chrono::milliseconds::zero()) {
             return ReplyStatus::TooSlow;
         }
         stream.LimitReadWait(wait);
         const IoResult result = stream.ReadSome(chunk.data(), chunk.size());
+        if (result.status == IoStatus::Cancelled) {
+            return ReplyStatus::Cancelled;
+        }
         if (result.status == IoStatus::TimedOut) {
             // A wait cut short by the deadline is the deadline's failure, not a stall.
             return IoClock::now() >= deadline ? ReplyStatus::TooSlow : ReplyStatus::TimedOut;

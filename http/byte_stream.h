@@ -33,10 +33,11 @@ inline constexpr std::size_t kMaxReplyBytes = 16 * 1024 * 1024;
 IoStatus WriteAll(ByteStream& stream, const char* data, std::size_t size);
 
 enum class ReplyStatus {
-    Complete,  // the stream ended (in order or by an error); raw holds what arrived
-    TooLarge,  // more than maxBytes arrived
-    TimedOut,  // the stream stalled
-    TooSlow,   // the deadline passed before the stream ended
+    Complete,   // the stream ended (in order or by an error); raw holds what arrived
+    TooLarge,   // more than maxBytes arrived
+    TimedOut,   // the stream stalled
+    TooSlow,    // the deadline passed before the stream ended
+    Cancelled,  // a cancel was requested (see io_cancel.h); raw holds what arrived
 };
 
 // Appends everything the stream delivers to raw until it ends. No read waits past the

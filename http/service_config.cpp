@@ -1,5 +1,6 @@
 #include "http/service_config.h"
 
+#include <algorithm>
 #include <fstream>
 #include <mutex>
 
@@ -38,7 +39,13 @@ ServiceConfig ParseServiceConfig(std::string_view text) {
             // A plain-text service would see the access token in clear; the client picks TLS
             // by the lower-case scheme.
             constexpr std::string_view kHttps = "https://";
-            if (url.starts_with(kHttps) && url.size() > kHttps.size()) {
+            // It goes into the request line and the Host line as it is: a space or a
+            // control byte there would end the field it stands in.
+            const bool printable = std::none_of(url.begin(), url.end(), [](char c) {
+                const auto byte = static_cast<unsigned char>(c);
+                return byte <= 0x20 || byte == 0x7F;
+            });
+            if (printable && url.starts_with(kHttps) && url.size() > kHttps.size()) {
                 config.serviceUrl = url;
             }
         } else if (key == "consumer_key") {

@@ -55,21 +55,26 @@ std::optional<Ipv4Address> ResolveIpv4(const std::string& host);
 // An IPv4 stream socket, or an invalid one.
 TcpSocket CreateTcpSocket();
 
-enum class ConnectStatus { Connected, Failed, TimedOut };
+enum class ConnectStatus { Connected, Failed, TimedOut, Cancelled };
 
-// Connects within the time-out, then leaves the socket blocking with every send and
-// receive bounded by the same time-out.
+// Connects within the time-out and leaves the socket non-blocking: every later wait goes
+// through WaitForSocket, so it can be bounded and cancelled.
 ConnectStatus ConnectWithTimeout(TcpSocket& socket, Ipv4Address address, std::uint16_t port,
                                  std::chrono::milliseconds timeout);
 
-// Bounds every following receive on a connected socket by timeout (more than zero).
-bool SetReceiveTimeout(TcpSocket& socket, std::chrono::milliseconds timeout);
+enum class SocketWait { Read, Write };
 
+// One wait of at most wait until the socket can be read (or written): Ok when it can,
+// TimedOut, or Failed.
+IoStatus PollSocket(TcpSocket& socket, SocketWait what, std::chrono::milliseconds wait);
+
+// PollSocket over the whole wait in slices of kCancelSlice, giving Cancelled as soon as a
+// cancel is requested.
+IoStatus WaitForSocket(TcpSocket& socket, SocketWait what, std::chrono::milliseconds wait);
+
+// One attempt, without waiting: TimedOut when the socket could not take or give a byte now.
 IoResult SendSome(TcpSocket& socket, const char* data, std::size_t size);
 IoResult ReceiveSome(TcpSocket& socket, char* buffer, std::size_t size);
-
-// Whether the last failed socket call of this thread ran into a time-out.
-bool LastSocketCallTimedOut();
 
 // The port of a TCP service in the system's service database, or 0.
 int LookupServicePort(const char* serviceName);

@@ -4,7 +4,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,34 +31,17 @@ int Fd(const TcpSocket& socket) {
     return static_cast<int>(socket.native());
 }
 
-bool SetBlocking(int fd, bool blocking) {
+bool SetNonBlocking(int fd) {
     const int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0) {
-        return false;
-    }
-    const int wanted = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
-    return fcntl(fd, F_SETFL, wanted) == 0;
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-timeval TimeValue(std::chrono::milliseconds timeout) {
-    timeval value{};
-    value.tv_sec = static_cast<time_t>(timeout.count() / 1000);
-    value.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
-    return value;
-}
-
-bool SetIoTimeouts(int fd, std::chrono::milliseconds timeout) {
-    const timeval value = TimeValue(timeout);
-    return setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0 &&
-           setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value) == 0;
-}
-
-bool ErrnoIsTimeout() {
+bool WouldBlock() {
     return errno == EAGAIN || errno == EWOULDBLOCK;
 }
 
 IoResult FailureFromErrno() {
-    return {ErrnoIsTimeout() ? IoStatus::TimedOut : IoStatus::Failed, 0};
+    return {WouldBlock() ? IoStatus::TimedOut : IoStatus::Failed, 0};
 }
 
 }  // namespace
@@ -104,36 +86,44 @@ ConnectStatus ConnectWithTimeout(TcpSocket& socket, Ipv4Address address, std::ui
     target.sin_family = AF_INET;
     target.sin_port = htons(port);
     target.sin_addr.s_addr = address.networkOrder;
-    if (!SetBlocking(fd, false)) {
+    if (!SetNonBlocking(fd)) {
         return ConnectStatus::Failed;
     }
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
-        if (errno != EINPROGRESS) {
-            return ConnectStatus::Failed;
-        }
-        pollfd waiting{fd, POLLOUT, 0};
-        int ready;
-        do {
-            ready = ::poll(&waiting, 1, static_cast<int>(timeout.count()));
-        } while (ready < 0 && errno == EINTR);
-        if (ready == 0) {
-            return ConnectStatus::TimedOut;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (ready < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            return ConnectStatus::Failed;
-        }
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+        return ConnectStatus::Connected;
     }
-    if (!SetBlocking(fd, true) || !SetIoTimeouts(fd, timeout)) {
+    if (errno != EINPROGRESS) {
+        return ConnectStatus::Failed;
+    }
+    switch (WaitForSocket(socket, SocketWait::Write, timeout)) {
+        case IoStatus::Ok:
+            break;
+        case IoStatus::TimedOut:
+            return ConnectStatus::TimedOut;
+        case IoStatus::Cancelled:
+            return ConnectStatus::Cancelled;
+        default:
+            return ConnectStatus::Failed;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
         return ConnectStatus::Failed;
     }
     return ConnectStatus::Connected;
 }
 
-bool SetReceiveTimeout(TcpSocket& socket, std::chrono::milliseconds timeout) {
-    const timeval value = TimeValue(timeout);
-    return setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0;
+IoStatus PollSocket(TcpSocket& socket, SocketWait what, std::chrono::milliseconds wait) {
+    pollfd waiting{Fd(socket), static_cast<short>(what == SocketWait::Read ? POLLIN : POLLOUT), 0};
+    int ready;
+    do {
+        ready = ::poll(&waiting, 1, static_cast<int>(wait.count()));
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        return IoStatus::Failed;
+    }
+    // An error or hang-up is reported as ready: the next call finds out which it was.
+    return ready == 0 ? IoStatus::TimedOut : IoStatus::Ok;
 }
 
 IoResult SendSome(TcpSocket& socket, const char* data, std::size_t size) {
@@ -159,10 +149,6 @@ IoResult ReceiveSome(TcpSocket& socket, char* buffer, std::size_t size) {
         return {IoStatus::Closed, 0};
     }
     return {IoStatus::Ok, static_cast<std::size_t>(received)};
-}
-
-bool LastSocketCallTimedOut() {
-    return ErrnoIsTimeout();
 }
 
 int LookupServicePort(const char* serviceName) {

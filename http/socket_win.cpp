@@ -23,24 +23,13 @@ SOCKET Handle(const TcpSocket& socket) {
     return static_cast<SOCKET>(socket.native());
 }
 
-bool SetBlocking(SOCKET handle, bool blocking) {
-    u_long nonBlocking = blocking ? 0 : 1;
+bool SetNonBlocking(SOCKET handle) {
+    u_long nonBlocking = 1;
     return ioctlsocket(handle, FIONBIO, &nonBlocking) == 0;
 }
 
-bool SetIoTimeouts(SOCKET handle, std::chrono::milliseconds timeout) {
-    const DWORD value = static_cast<DWORD>(timeout.count());
-    const char* raw = reinterpret_cast<const char*>(&value);
-    return setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, raw, sizeof value) == 0 &&
-           setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, raw, sizeof value) == 0;
-}
-
-bool ErrorIsTimeout(int error) {
-    return error == WSAETIMEDOUT || error == WSAEWOULDBLOCK;
-}
-
 IoResult FailureFromLastError() {
-    return {ErrorIsTimeout(WSAGetLastError()) ? IoStatus::TimedOut : IoStatus::Failed, 0};
+    return {WSAGetLastError() == WSAEWOULDBLOCK ? IoStatus::TimedOut : IoStatus::Failed, 0};
 }
 
 int ChunkSize(std::size_t size) {
@@ -90,45 +79,53 @@ ConnectStatus ConnectWithTimeout(TcpSocket& socket, Ipv4Address address, std::ui
     target.sin_family = AF_INET;
     target.sin_port = htons(port);
     target.sin_addr.s_addr = address.networkOrder;
-    if (!SetBlocking(handle, false)) {
+    if (!SetNonBlocking(handle)) {
         return ConnectStatus::Failed;
     }
-    if (::connect(handle, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            return ConnectStatus::Failed;
-        }
-        fd_set writable;
-        fd_set failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(handle, &writable);
-        FD_SET(handle, &failed);
-        timeval limit{};
-        limit.tv_sec = static_cast<long>(timeout.count() / 1000);
-        limit.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-        const int ready = select(0, nullptr, &writable, &failed, &limit);
-        if (ready == 0) {
-            return ConnectStatus::TimedOut;
-        }
-        int error = 0;
-        int length = sizeof error;
-        if (ready < 0 || FD_ISSET(handle, &failed) ||
-            getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) !=
-                0 ||
-            error != 0) {
-            return ConnectStatus::Failed;
-        }
+    if (::connect(handle, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+        return ConnectStatus::Connected;
     }
-    if (!SetBlocking(handle, true) || !SetIoTimeouts(handle, timeout)) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        return ConnectStatus::Failed;
+    }
+    switch (WaitForSocket(socket, SocketWait::Write, timeout)) {
+        case IoStatus::Ok:
+            break;
+        case IoStatus::TimedOut:
+            return ConnectStatus::TimedOut;
+        case IoStatus::Cancelled:
+            return ConnectStatus::Cancelled;
+        default:
+            return ConnectStatus::Failed;
+    }
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
+        error != 0) {
         return ConnectStatus::Failed;
     }
     return ConnectStatus::Connected;
 }
 
-bool SetReceiveTimeout(TcpSocket& socket, std::chrono::milliseconds timeout) {
-    const DWORD value = static_cast<DWORD>(timeout.count());
-    return setsockopt(Handle(socket), SOL_SOCKET, SO_RCVTIMEO,
-                      reinterpret_cast<const char*>(&value), sizeof value) == 0;
+IoStatus PollSocket(TcpSocket& socket, SocketWait what, std::chrono::milliseconds wait) {
+    const SOCKET handle = Handle(socket);
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(handle, &ready);
+    FD_SET(handle, &failed);
+    timeval limit{};
+    limit.tv_sec = static_cast<long>(wait.count() / 1000);
+    limit.tv_usec = static_cast<long>((wait.count() % 1000) * 1000);
+    // A failed connect shows in the exception set, not the writable one.
+    const int count = what == SocketWait::Read ? select(0, &ready, nullptr, &failed, &limit)
+                                               : select(0, nullptr, &ready, &failed, &limit);
+    if (count == SOCKET_ERROR) {
+        return IoStatus::Failed;
+    }
+    // Ready or failed: the next call finds out which it was.
+    return count == 0 ? IoStatus::TimedOut : IoStatus::Ok;
 }
 
 IoResult SendSome(TcpSocket& socket, const char* data, std::size_t size) {
@@ -148,10 +145,6 @@ IoResult ReceiveSome(TcpSocket& socket, char* buffer, std::size_t size) {
         return {IoStatus::Closed, 0};
     }
     return {IoStatus::Ok, static_cast<std::size_t>(received)};
-}
-
-bool LastSocketCallTimedOut() {
-    return ErrorIsTimeout(WSAGetLastError());
 }
 
 int LookupServicePort(const char* serviceName) {

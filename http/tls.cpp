@@ -53,35 +53,56 @@ bool ExpectPeerName(SSL* connection, const std::string& host) {
            SSL_set1_host(connection, host.c_str()) == 1;
 }
 
-IoResult TlsStream::WriteSome(const char* data, std::size_t size) {
-    std::size_t written = 0;
-    const int result = SSL_write_ex(connection_, data, size, &written);
-    if (result != 1) {
-        return Failure(result);
+namespace {
+
+// Repeats attempt() (an SSL call that gives 1 on success) while the connection waits for its
+// socket, waiting for the socket in between, for at most wait in all.
+template <typename Attempt>
+IoResult RetryTls(SSL* connection, TcpSocket& socket, std::chrono::milliseconds wait,
+                  Attempt attempt) {
+    const IoClock::time_point until = IoClock::now() + wait;
+    for (;;) {
+        std::size_t count = 0;
+        const int result = attempt(count);
+        if (result == 1) {
+            return {IoStatus::Ok, count};
+        }
+        SocketWait what = SocketWait::Read;
+        switch (SSL_get_error(connection, result)) {
+            case SSL_ERROR_WANT_READ:
+                break;
+            case SSL_ERROR_WANT_WRITE:
+                what = SocketWait::Write;
+                break;
+            case SSL_ERROR_ZERO_RETURN:
+                return {IoStatus::Closed, 0};
+            default:
+                return {IoStatus::Failed, 0};
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - IoClock::now());
+        const IoStatus ready = WaitForSocket(socket, what, left);
+        if (ready != IoStatus::Ok) {
+            return {ready, 0};
+        }
     }
-    return {IoStatus::Ok, written};
+}
+
+}  // namespace
+
+IoStatus TlsHandshake(SSL* connection, TcpSocket& socket, std::chrono::milliseconds timeout) {
+    return RetryTls(connection, socket, timeout,
+                    [&](std::size_t&) { return SSL_connect(connection); })
+        .status;
+}
+
+IoResult TlsStream::WriteSome(const char* data, std::size_t size) {
+    return RetryTls(connection_, socket_, IoTimeout(), [&](std::size_t& written) {
+        return SSL_write_ex(connection_, data, size, &written);
+    });
 }
 
 IoResult TlsStream::ReadSome(char* buffer, std::size_t size) {
-    std::size_t read = 0;
-    const int result = SSL_read_ex(connection_, buffer, size, &read);
-    if (result != 1) {
-        return Failure(result);
-    }
-    return {IoStatus::Ok, read};
-}
-
-IoResult TlsStream::Failure(int result) const {
-    switch (SSL_get_error(connection_, result)) {
-        case SSL_ERROR_ZERO_RETURN:
-            return {IoStatus::Closed, 0};
-        // The socket is blocking, so wanting more only happens when its time-out ran out.
-        case SSL_ERROR_WANT_READ:
-        case SSL_ERROR_WANT_WRITE:
-            return {IoStatus::TimedOut, 0};
-        case SSL_ERROR_SYSCALL:
-            return {LastSocketCallTimedOut() ? IoStatus::TimedOut : IoStatus::Failed, 0};
-        default:
-            return {IoStatus::Failed, 0};
-    }
+    return RetryTls(connection_, socket_, readWait_, [&](std::size_t& read) {
+        return SSL_read_ex(connection_, buffer, size, &read);
+    });
 }

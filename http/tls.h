@@ -3,12 +3,14 @@
 // OpenSSL pieces of the TLS exchange: owners for the context and the connection,
 // the one-time library start, the error text and the connection as a byte stream.
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include <openssl/ssl.h>
 
 #include "http/byte_stream.h"
+#include "http/io_timeout.h"
 #include "http/socket.h"
 
 struct SslContextDeleter {
@@ -34,19 +36,20 @@ SslContextPtr MakeVerifyingContext(const std::string& caBundlePath);
 // address literal (then without SNI), else as a DNS name. False on failure.
 bool ExpectPeerName(SSL* connection, const std::string& host);
 
-// An established TLS connection over socket as a byte stream.
+// The client handshake over a connected non-blocking socket, waiting at most timeout for
+// the peer in all: Ok, TimedOut, Cancelled, or Failed (with the reason queued).
+IoStatus TlsHandshake(SSL* connection, TcpSocket& socket, std::chrono::milliseconds timeout);
+
+// An established TLS connection over socket as a byte stream; waits as SocketStream does.
 class TlsStream : public ByteStream {
   public:
     TlsStream(SSL* connection, TcpSocket& socket) : connection_(connection), socket_(socket) {}
     IoResult WriteSome(const char* data, std::size_t size) override;
     IoResult ReadSome(char* buffer, std::size_t size) override;
-    // The connection reads from the socket, so the socket's receive time-out bounds it.
-    void LimitReadWait(std::chrono::milliseconds wait) override {
-        SetReceiveTimeout(socket_, wait);
-    }
+    void LimitReadWait(std::chrono::milliseconds wait) override { readWait_ = wait; }
 
   private:
-    IoResult Failure(int result) const;
     SSL* connection_;
     TcpSocket& socket_;
+    std::chrono::milliseconds readWait_ = IoTimeout();
 };

@@ -4,6 +4,7 @@
 #include <openssl/ssl.h>
 
 #include "http/byte_stream.h"
+#include "http/io_cancel.h"
 #include "http/io_timeout.h"
 #include "http/service_config.h"
 #include "http/socket.h"
@@ -16,6 +17,9 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // Resolves the host, creates the socket and connects it, throwing the step's failure.
 TcpSocket Connect(const Url& url, const char* defaultService) {
+    if (CancelRequested()) {
+        throw WebClient::Error{"cancelled."};
+    }
     const auto address = ResolveIpv4(url.host);
     if (!address) {
         throw WebClient::Error{"gethostbyname failed."};
@@ -30,6 +34,8 @@ TcpSocket Connect(const Url& url, const char* defaultService) {
             return socket;
         case ConnectStatus::TimedOut:
             throw WebClient::Error{"connect timed out."};
+        case ConnectStatus::Cancelled:
+            throw WebClient::Error{"cancelled."};
         case ConnectStatus::Failed:
             break;
     }
@@ -125,14 +131,15 @@ bool WebClient::ExchangeTls(const Url& url, FormBody formBody, std::vector<char>
         if (!ExpectPeerName(connection.get(), url.host)) {
             throw Error{TlsErrorText()};
         }
-        const int handshake = SSL_connect(connection.get());
-        if (handshake != 1) {
-            const int reason = SSL_get_error(connection.get(), handshake);
-            if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE ||
-                (reason == SSL_ERROR_SYSCALL && LastSocketCallTimedOut())) {
+        switch (TlsHandshake(connection.get(), socket, IoTimeout())) {
+            case IoStatus::Ok:
+                break;
+            case IoStatus::TimedOut:
                 throw Error{"TLS handshake timed out."};
-            }
-            throw Error{TlsErrorText()};
+            case IoStatus::Cancelled:
+                throw Error{"cancelled."};
+            default:
+                throw Error{TlsErrorText()};
         }
         TlsStream stream(connection.get(), socket);
         BuildHeaders(url, formBody);
@@ -157,6 +164,8 @@ void SendAll(SocketStream& socket, const char* data, std::size_t size) {
             return;
         case IoStatus::TimedOut:
             throw WebClient::Error{"send timed out."};
+        case IoStatus::Cancelled:
+            throw WebClient::Error{"cancelled."};
         default:
             throw WebClient::Error{"send request failed."};
     }
@@ -168,6 +177,8 @@ void TlsSendAll(TlsStream& connection, const char* data, std::size_t size) {
             return;
         case IoStatus::TimedOut:
             throw WebClient::Error{"send timed out."};
+        case IoStatus::Cancelled:
+            throw WebClient::Error{"cancelled."};
         default:
             throw WebClient::Error{TlsErrorText()};
     }
@@ -183,5 +194,7 @@ void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point 
             throw WebClient::Error{"receive timed out."};
         case ReplyStatus::TooSlow:
             throw WebClient::Error{"reply took too long."};
+        case ReplyStatus::Cancelled:
+            throw WebClient::Error{"cancelled."};
     }
 }

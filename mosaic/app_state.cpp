@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "mosaic/cell_copies.h"
+
 namespace {
 
 ShellHooks& hooks() {
@@ -17,10 +19,13 @@ AppState& appState() {
 }
 
 void resetAppState() {
+    // No copy made for the old grid may reach the new one.
+    stopCellCopies();
     AppState& state = appState();
     state.rootCanvases.clear();
     state.tileWidth = 150;
     state.tileHeight = 150;
+    state.publishedCellSize = (std::uint64_t{150} << 32) | 150;
     state.cursorColumn = -1;
     state.cursorRow = 0;
     state.replaceableCount = kGridCells;
@@ -35,6 +40,15 @@ void resetAppState() {
     state.workingRoot = ".";
     state.searchEnabled = 1;
     state.tilesPending = 0;
+    state.exitRequested = false;
+}
+
+void requestExit() {
+    appState().exitRequested = true;
+}
+
+bool exitWasRequested() {
+    return appState().exitRequested.load();
 }
 
 void setShellHooks(ShellHooks installed) {

@@ -32,9 +32,14 @@ struct AppState {
 
     std::int32_t tileWidth = 150;
     std::int32_t tileHeight = 150;
+    // tileWidth and tileHeight (width in the high half) as last set on the user-interface
+    // thread, for the search worker, which makes queued tiles' cell copies at that size.
+    std::atomic<std::uint64_t> publishedCellSize{(std::uint64_t{150} << 32) | 150};
     std::int32_t cursorColumn = -1;
     std::int32_t cursorRow = 0;
-    std::int32_t replaceableCount = kGridCells;
+    // Changed by pin toggles on the user-interface thread while a worker reads it for the
+    // search count, without the mutex.
+    std::atomic<std::int32_t> replaceableCount{kGridCells};
 
     Surface backBuffer;
     std::int32_t backBufferWidth = 1500;
@@ -57,10 +62,16 @@ struct AppState {
 
     std::atomic<int> searchEnabled{1};
     std::atomic<int> tilesPending{0};
+    // Set once by the exit command before it waits for the worker: the cycle stops between
+    // links, downloads and exchanges give up, and nothing more is queued.
+    std::atomic<bool> exitRequested{false};
     std::mutex appMutex;
 };
 
 AppState& appState();
+
+void requestExit();
+bool exitWasRequested();
 
 // Puts every field back to its initial value and drops all canvases (tests; shutdown). Does
 // not touch the mutex or the shell hooks.

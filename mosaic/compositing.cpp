@@ -1,18 +1,70 @@
 #include "mosaic/compositing.h"
 
+#include <array>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
 #include "mosaic/app_state.h"
+#include "mosaic/cell_copies.h"
+#include "mosaic/image_limits.h"
 #include "mosaic/marks.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
 
+Surface frameSurface(std::int32_t width, std::int32_t height) {
+    if (!pictureSizeAcceptable(width, height)) {
+        return Surface{};
+    }
+    try {
+        return Surface::filled(width, height);
+    } catch (const std::bad_alloc&) {
+        return Surface{};
+    } catch (const std::length_error&) {
+        return Surface{};
+    }
+}
+
+namespace {
+
+// The back buffer black wherever drawTiles will not draw: every tile with a copy covers its
+// whole cell, so only empty cells and the strips beside the grid need the fill.
+void fillUncoveredBlack() {
+    AppState& state = appState();
+    std::array<bool, kGridCells> covered{};
+    if (const CanvasList* grid = gridTiles()) {
+        for (const Tile& tile : *grid) {
+            const Cell cell{tile.rect.left / state.tileWidth, tile.rect.top / state.tileHeight};
+            if (tile.surface && !tile.surface->empty() && cell.column >= 0 &&
+                cell.column < kGridColumns && cell.row >= 0 && cell.row < kGridRows &&
+                tile.rect == cellRect(cell)) {
+                covered[static_cast<std::size_t>(cell.row * kGridColumns + cell.column)] = true;
+            }
+        }
+    }
+    for (std::int32_t index = 0; index < kGridCells; ++index) {
+        if (!covered[static_cast<std::size_t>(index)]) {
+            fillSurface(state.backBuffer,
+                        cellRect(Cell{index % kGridColumns, index / kGridColumns}), kBlack);
+        }
+    }
+    const std::int32_t gridWidth = kGridColumns * state.tileWidth;
+    const std::int32_t gridHeight = kGridRows * state.tileHeight;
+    fillSurface(state.backBuffer, Rect{gridWidth, 0, state.backBufferWidth, gridHeight}, kBlack);
+    fillSurface(state.backBuffer,
+                Rect{0, gridHeight, state.backBufferWidth, state.backBufferHeight}, kBlack);
+}
+
+}  // namespace
+
 void composeFrame(bool locked) {
     AppState& state = appState();
     const bool placing = locked && state.tilesPending.load() == 1;
+    installCellCopies();
     if (placing) {
         placeQueuedTiles();
     }
-    fillSurface(state.backBuffer, Rect{0, 0, state.backBufferWidth, state.backBufferHeight},
-                kBlack);
+    fillUncoveredBlack();
     drawTiles();
     drawMarks();
     if (placing) {
@@ -23,12 +75,19 @@ void composeFrame(bool locked) {
 
 void presentFrame(Surface& client, std::int32_t clientWidth, std::int32_t clientHeight) {
     if (client.width != clientWidth || client.height != clientHeight || client.empty()) {
-        client = Surface::filled(clientWidth, clientHeight);
+        client = frameSurface(clientWidth, clientHeight);
     }
-    const AppState& state = appState();
-    stretchSurface(state.backBuffer,
-                   Rect{0, 0, kGridColumns * state.tileWidth, kGridRows * state.tileHeight}, client,
-                   Rect{0, 0, state.backBufferWidth, state.backBufferHeight});
+    AppState& state = appState();
+    const Rect grid{0, 0, kGridColumns * state.tileWidth, kGridRows * state.tileHeight};
+    const Rect whole{0, 0, state.backBufferWidth, state.backBufferHeight};
+    if (grid == whole && client.bounds() == state.backBuffer.bounds() &&
+        !state.backBuffer.empty()) {
+        // The frame is the client's picture as it is: handed over rather than copied. Every
+        // composeFrame redraws the whole back buffer, so what it gets back does not matter.
+        std::swap(client.pixels, state.backBuffer.pixels);
+        return;
+    }
+    stretchSurface(state.backBuffer, grid, client, whole);
 }
 
 void drawTiles() {
@@ -38,9 +97,15 @@ void drawTiles() {
     }
     AppState& state = appState();
     for (const Tile& tile : *grid) {
-        const Canvas* image = imageCanvasOf(tile);
-        if (image != nullptr && image->surface) {
-            stretchSurface(*image->surface, image->rect, state.backBuffer, tile.rect);
+        if (!tile.surface) {
+            continue;
+        }
+        const Surface& copy = *tile.surface;
+        if (copy.width == tile.rect.width() && copy.height == tile.rect.height()) {
+            copySurface(copy, copy.bounds(), state.backBuffer, tile.rect.left, tile.rect.top);
+        } else {
+            // Until the exact copy for this cell size arrives.
+            stretchSurface(copy, copy.bounds(), state.backBuffer, tile.rect);
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "http/io_cancel.h"
 #include "http/io_timeout.h"
 #include "mosaic/image_download.h"
 
@@ -22,11 +23,17 @@ struct BodySink {
     Clock::duration idleLimit;
     Clock::time_point lastProgress = Clock::now();
     curl_off_t lastReceived = 0;
+    bool cancelled = false;
 };
 
-// Ends a transfer during which nothing arrived for longer than the idle limit.
+// Ends a transfer during which nothing arrived for longer than the idle limit, and one that
+// the program's exit cancels (curl calls this at least about once a second).
 int checkIdle(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
     auto* sink = static_cast<BodySink*>(user);
+    if (CancelRequested()) {
+        sink->cancelled = true;
+        return 1;
+    }
     const auto now = Clock::now();
     if (received != sink->lastReceived) {
         sink->lastReceived = received;
@@ -85,7 +92,8 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
 
     long status = 0;
     curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (body.overLimit) {
+    if (body.overLimit || sink.cancelled) {
+        body.opened = false;
         body.bytes.clear();
         return body;
     }

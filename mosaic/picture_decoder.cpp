@@ -1,6 +1,7 @@
 #include "mosaic/picture_decoder.h"
 
 #include "mosaic/image_limits.h"
+#include "mosaic/jpeg_scan_count.h"
 
 namespace {
 
@@ -62,6 +63,10 @@ std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes) {
 bool pictureSizeAllowed(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
     const auto size = readJpegSize(bytes);
     return size && pictureSizeAcceptable(size->width, size->height, maxPixels);
+}
+
+bool pictureAllowedForDecoding(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
+    return pictureSizeAllowed(bytes, maxPixels) && jpegScanCountAcceptable(bytes);
 }
 
 std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes) {

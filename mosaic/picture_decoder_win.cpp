@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <vector>
 
 #include "mosaic/image_limits.h"
 #include "mosaic/picture_decoder.h"
@@ -93,16 +92,18 @@ std::optional<Surface> copyBitmap(HBITMAP bitmap, std::uint64_t maxPixels) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
 
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    Surface picture = Surface::uninitialised(width, height);
     ScreenContext screen;
-    if (!screen.dc || GetDIBits(screen.dc, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                                &info, DIB_RGB_COLORS) != height) {
+    if (picture.empty() || !screen.dc ||
+        GetDIBits(screen.dc, bitmap, 0, static_cast<UINT>(height), picture.pixels.data(), &info,
+                  DIB_RGB_COLORS) != height) {
         return std::nullopt;
     }
-    for (auto& pixel : pixels) {
+    // The fourth byte of a 32-bit DIB is not defined to be zero.
+    for (auto& pixel : picture.pixels) {
         pixel &= 0x00FFFFFFu;
     }
-    return Surface::fromPixels(width, height, std::move(pixels));
+    return picture;
 }
 
 }  // namespace
@@ -114,8 +115,8 @@ std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
     }
     // The decoder allocates the whole picture itself, so the size is checked from the JPEG
     // header before it sees the bytes; bytes whose size cannot be read that way (other
-    // formats among them) never reach it.
-    if (!pictureSizeAllowed(bytes, maxPixels)) {
+    // formats among them), and files of too many scans, never reach it.
+    if (!pictureAllowedForDecoding(bytes, maxPixels)) {
         return std::nullopt;
     }
     ComScope com;
@@ -141,4 +142,20 @@ std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
         return std::nullopt;
     }
     return copyBitmap(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), maxPixels);
+}
+
+std::optional<ScaledPicture> decodePictureScaled(std::span<const std::uint8_t> bytes,
+                                                 std::int32_t width, std::int32_t height) {
+    if (width < 1 || height < 1) {
+        return std::nullopt;
+    }
+    // The platform decoder hands over the whole picture; it is stretched and let go at once.
+    std::optional<Surface> natural = decodePicture(bytes);
+    if (!natural) {
+        return std::nullopt;
+    }
+    ScaledPicture scaled{Surface::uninitialised(width, height),
+                         PictureSize{natural->width, natural->height}};
+    stretchSurface(*natural, natural->bounds(), scaled.picture, scaled.picture.bounds());
+    return scaled;
 }

@@ -10,6 +10,7 @@
 
 #include "mosaic/app_state.h"
 #include "mosaic/image_limits.h"
+#include "mosaic/parallel_work.h"
 #include "mosaic/picture_decoder.h"
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
@@ -139,29 +140,48 @@ void pin(Tile& tile) {
 void unpin(Tile& tile) {
     tile.replaceable = 1;
     const std::string fileName = pinnedFileName(tile.name);
+    // The list goes first: killed in between, an image stays without its line, which is
+    // harmless, rather than a line without its image.
+    writePinnedList(pinnedListPath());
     if (!fileSharedWithOtherPin(tile, fileName)) {
         retirePinnedFile(fileName);
     }
-    writePinnedList(pinnedListPath());
     unpinTileCount();
 }
 
-bool loadPinnedTile(const DormantPin& entry, CanvasList& grid) {
-    auto bytes = readImageFile(pinnedFolder() / pinnedFileName(entry.name));
+// A line of the list on its way into the grid: its image, decoded at the cell's size.
+struct LoadingPin {
+    DormantPin entry;
+    bool onGrid = false;
+    std::filesystem::path file;
+    std::vector<std::uint8_t> bytes;
+    std::optional<ScaledPicture> picture;
+};
+
+void loadPinnedImage(LoadingPin& pin, std::int32_t cellWidth, std::int32_t cellHeight) {
+    auto bytes = readImageFile(pin.file);
     if (!bytes) {
-        return false;
+        return;
     }
-    std::optional<Surface> picture = decodePicture(*bytes);
-    if (!picture) {
+    pin.picture = decodePictureScaled(*bytes, cellWidth, cellHeight);
+    if (pin.picture) {
+        pin.bytes = std::move(*bytes);
+    }
+}
+
+bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
+    if (!pin.picture) {
         return false;
     }
     Tile tile;
-    tile.name = entry.name;
-    tile.rect = cellRect(Cell{entry.column, entry.row});
+    tile.name = pin.entry.name;
+    tile.rect = cellRect(Cell{pin.entry.column, pin.entry.row});
     tile.replaceable = 0;
-    tile.byteSize = static_cast<std::int32_t>(bytes->size());
-    tile.imageBytes = std::move(*bytes);
-    if (!makeImageCanvas(tile, std::move(*picture))) {
+    tile.byteSize = static_cast<std::int32_t>(pin.bytes.size());
+    tile.imageBytes = std::move(pin.bytes);
+    if (!makeImageCanvasFromCellCopy(tile, pin.picture->naturalSize.width,
+                                     pin.picture->naturalSize.height,
+                                     std::move(pin.picture->picture))) {
         return false;
     }
     grid.push_back(std::move(tile));
@@ -227,7 +247,13 @@ bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint
     if (fileExists(path)) {
         return true;
     }
-    UniqueFile file = openFile(path, "wb");
+    // Written beside its name and renamed into place once whole: the list names the file
+    // right after this, and a process killed in mid-write must not leave a cut image under
+    // that name (an existing file is never written again).
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    std::error_code error;
+    UniqueFile file = openFile(temporary, "wb");
     if (!file) {
         showPinnedSaveError();
         return false;
@@ -235,9 +261,13 @@ bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint
     const bool written =
         !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
     if (!closeFile(std::move(file)) || !written) {
-        // A cut image would come back broken on the next start.
-        std::error_code error;
-        std::filesystem::remove(path, error);
+        std::filesystem::remove(temporary, error);
+        showPinnedSaveError();
+        return false;
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
         showPinnedSaveError();
         return false;
     }
@@ -297,6 +327,7 @@ void loadPinnedTiles(const std::filesystem::path& path) {
     }
     CanvasList* grid = gridTiles();
     AppState& state = appState();
+    std::vector<LoadingPin> pins;
     for (;;) {
         std::string name;
         std::int32_t column = 0;
@@ -316,10 +347,26 @@ void loadPinnedTiles(const std::filesystem::path& path) {
         if (table[0].truncated) {
             continue;
         }
-        DormantPin entry{name, column, row};
-        const bool onGrid = column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
-        if (grid == nullptr || !onGrid || !loadPinnedTile(entry, *grid)) {
-            state.dormantPins.push_back(std::move(entry));
+        LoadingPin pin;
+        pin.entry = DormantPin{name, column, row};
+        pin.onGrid =
+            grid != nullptr && column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
+        pin.file = pinnedFolder() / pinnedFileName(name);
+        pins.push_back(std::move(pin));
+    }
+
+    // The images are read and decoded on every core; the tiles then enter the grid in the
+    // list's order, as if loaded one by one.
+    const std::int32_t cellWidth = state.tileWidth;
+    const std::int32_t cellHeight = state.tileHeight;
+    runInParallel(pins.size(), [&](std::size_t index) {
+        if (pins[index].onGrid) {
+            loadPinnedImage(pins[index], cellWidth, cellHeight);
+        }
+    });
+    for (LoadingPin& pin : pins) {
+        if (!pin.onGrid || !addPinnedTile(pin, *grid)) {
+            state.dormantPins.push_back(std::move(pin.entry));
         }
     }
 }

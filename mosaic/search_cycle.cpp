@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "http/service_operations.h"
@@ -16,6 +17,27 @@ constexpr std::string_view kMediaMarker = R"("media_url":")";
 constexpr std::string_view kSecureMediaMarker = R"("media_url_https":")";
 constexpr std::string_view kJpegExtension = ".jpg";
 
+using Searcher = std::boyer_moore_horspool_searcher<std::string_view::const_iterator>;
+
+// Skips ahead by the pattern's length where a byte-by-byte search would stop at every quote
+// of the JSON text.
+std::size_t findIn(std::string_view body, const Searcher& searcher, std::size_t from) {
+    if (from > body.size()) {
+        return std::string_view::npos;
+    }
+    const auto hit =
+        std::search(body.begin() + static_cast<std::ptrdiff_t>(from), body.end(), searcher);
+    return hit == body.end() ? std::string_view::npos
+                             : static_cast<std::size_t>(hit - body.begin());
+}
+
+const Searcher& searcherFor(std::string_view pattern) {
+    static const Searcher media(kMediaMarker.begin(), kMediaMarker.end());
+    static const Searcher secure(kSecureMediaMarker.begin(), kSecureMediaMarker.end());
+    static const Searcher jpeg(kJpegExtension.begin(), kJpegExtension.end());
+    return pattern == kMediaMarker ? media : pattern == kSecureMediaMarker ? secure : jpeg;
+}
+
 std::string withoutBackslashes(std::string_view text) {
     std::string plain;
     plain.reserve(text.size());
@@ -27,6 +49,17 @@ std::string withoutBackslashes(std::string_view text) {
     return plain;
 }
 
+// The first occurrence of pattern at or after from, where from only grows between calls and
+// found keeps the last answer (start it at 0): an occurrence still ahead is reused, and none
+// found once means none at any later position either.
+std::size_t nextOccurrence(std::string_view body, std::string_view pattern, std::size_t from,
+                           std::size_t& found) {
+    if (found != std::string_view::npos && found < from) {
+        found = findIn(body, searcherFor(pattern), from);
+    }
+    return found;
+}
+
 // Downloads one link and queues it when it is a new picture; returns whether it was queued.
 bool queueNewImage(const std::string& url, const SearchCycleServices& services) {
     DownloadResult download = services.download(url);
@@ -36,7 +69,7 @@ bool queueNewImage(const std::string& url, const SearchCycleServices& services) 
     const auto byteCount = static_cast<std::int32_t>(download.bytes.size());
     const std::int32_t width = download.picture->width;
     const std::int32_t height = download.picture->height;
-    if (isDuplicateImage(byteCount, width, height)) {
+    if (isDuplicateImage(byteCount, width, height) || exitWasRequested()) {
         return false;
     }
     return enqueueTile(url, byteCount, std::move(*download.picture), std::move(download.bytes));
@@ -47,16 +80,24 @@ bool queueNewImage(const std::string& url, const SearchCycleServices& services) 
 std::vector<std::string> extractImageLinks(std::string_view body) {
     body = body.substr(0, std::min(body.size(), body.find('\0')));
     std::vector<std::string> links;
-    for (std::size_t marker = body.find(kMediaMarker); marker != std::string_view::npos;) {
+    // The next ".jpg" and the next secure marker at or after the current start are found
+    // once and reused for every media marker before them, so the scan stays one pass over
+    // the body however many markers it holds.
+    std::size_t nextJpg = 0;
+    std::size_t nextSecure = 0;
+    const Searcher& media = searcherFor(kMediaMarker);
+    for (std::size_t marker = findIn(body, media, 0); marker != std::string_view::npos;) {
         const std::size_t start = marker + kMediaMarker.size();
-        const std::size_t extension = body.find(kJpegExtension, start);
-        const std::size_t secure = body.find(kSecureMediaMarker, start);
-        if (extension != std::string_view::npos && secure != std::string_view::npos &&
-            secure > extension) {
-            links.push_back(
-                withoutBackslashes(body.substr(start, extension + kJpegExtension.size() - start)));
+        const std::size_t jpg = nextOccurrence(body, kJpegExtension, start, nextJpg);
+        // Without a ".jpg" ahead no candidate is taken, so the secure marker is not needed.
+        if (jpg != std::string_view::npos) {
+            const std::size_t https = nextOccurrence(body, kSecureMediaMarker, start, nextSecure);
+            if (https != std::string_view::npos && https > jpg) {
+                links.push_back(
+                    withoutBackslashes(body.substr(start, jpg + kJpegExtension.size() - start)));
+            }
         }
-        marker = body.find(kMediaMarker, start);
+        marker = findIn(body, media, start);
     }
     return links;
 }
@@ -78,8 +119,8 @@ int runSearchCycle(const SearchCycleServices& services) {
     std::int32_t unusedInt = 0;
     std::string keyword;
     getOption("kensaku_word", &unusedInt, &keyword);
-    const std::string count =
-        searchCountText(appState().replaceableCount, optionOr("serch_ken", 0));
+    const std::int32_t replaceableCells = appState().replaceableCount.load();
+    const std::string count = searchCountText(replaceableCells, optionOr("serch_ken", 0));
 
     std::vector<char> body;
     services.search(body, keyword, count);
@@ -90,6 +131,9 @@ int runSearchCycle(const SearchCycleServices& services) {
     // stalling image host costs one download, not one per mention.
     std::set<std::string> refused;
     for (const std::string& url : extractImageLinks(std::string_view(body.data(), body.size()))) {
+        if (exitWasRequested()) {
+            break;
+        }
         // A name that cannot hold the whole address is never fetched: cutting it would name a
         // different image.
         if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url)) {
@@ -99,6 +143,12 @@ int runSearchCycle(const SearchCycleServices& services) {
             result = 1;
         } else {
             refused.insert(url);
+        }
+        // One placement pass fills at most this many cells; an image queued past them would
+        // only take a cell that another image of the same pass has just taken.
+        const CanvasList* queue = queuedTiles();
+        if (queue != nullptr && queue->size() >= static_cast<std::size_t>(replaceableCells)) {
+            break;
         }
     }
     return result;

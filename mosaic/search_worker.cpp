@@ -2,11 +2,14 @@
 
 #include <mutex>
 
+#include "http/io_cancel.h"
 #include "mosaic/app_state.h"
 #include "mosaic/tile_grid.h"
 
 void runSearchWorker(const SearchCycleServices& services) {
     AppState& state = appState();
+    // Lets every exchange and download of the cycle see the exit command.
+    SetCancelCheck(&exitWasRequested);
     int result = 0;
     {
         std::lock_guard<std::mutex> hold(state.appMutex);

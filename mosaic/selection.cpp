@@ -13,9 +13,10 @@ int selectTileAt(std::int32_t x, std::int32_t y) {
     Canvas copy;
     copy.name = tile->name;
     copy.shown = 1;
+    // Name and shown are all its commands and the selection mark need; the enlarged view
+    // takes the picture from the tile itself.
     if (const Canvas* image = imageCanvasOf(*tile)) {
         copy.rect = image->rect;
-        copy.surface = image->surface;
     }
     appState().selection.push_back(std::move(copy));
     requestRepaint();
@@ -37,4 +38,16 @@ const Canvas* selectedTile() {
 
 void releaseSelection() {
     appState().selection.clear();
+}
+
+std::optional<std::string> selectedTileAddress(bool original) {
+    const Canvas* copy = selectedTile();
+    if (copy == nullptr) {
+        return std::nullopt;
+    }
+    std::string address = original ? copy->name + ":orig" : copy->name;
+    if (address.size() > kMaxCanvasNameBytes) {
+        return std::nullopt;
+    }
+    return address;
 }

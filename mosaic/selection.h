@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "mosaic/canvas.h"
 
@@ -12,8 +14,13 @@ int selectTileAt(std::int32_t x, std::int32_t y);
 // The context menu has closed: redraws the tiles, requests a repaint, clears shown.
 void endSelection();
 
-// The selection copy (name, image rect, image copy, shown), or none. Valid until the next
-// selectTileAt or releaseSelection.
+// The selection copy (name, the picture's natural bounds, shown; no picture), or none. Valid until
+// the next selectTileAt or releaseSelection.
 const Canvas* selectedTile();
 
 void releaseSelection();
+
+// What "URLコピー" (original false) and "オリジナルURLコピー" (original true) copy: the
+// selection copy's name, the latter followed by ":orig". None without a selection copy, and
+// none when the text would pass kMaxCanvasNameBytes, since a cut address names another image.
+std::optional<std::string> selectedTileAddress(bool original);

@@ -25,7 +25,7 @@ std::vector<std::int32_t> sampleTable(std::int64_t srcStart, std::int64_t srcLen
     std::vector<std::int32_t> table;
     table.reserve(static_cast<std::size_t>(last - first));
     for (std::int64_t d = first; d < last; ++d) {
-        const std::int64_t s = srcStart + ((2 * d + 1) * srcLength) / (2 * dstLength);
+        const std::int64_t s = srcStart + nearestSourceOffset(d, srcLength, dstLength);
         table.push_back(s >= 0 && s < srcLimit ? static_cast<std::int32_t>(s) : -1);
     }
     return table;
@@ -84,8 +84,19 @@ Surface Surface::filled(std::int32_t width, std::int32_t height, std::uint32_t c
     return surface;
 }
 
+Surface Surface::uninitialised(std::int32_t width, std::int32_t height) {
+    Surface surface;
+    if (width < 1 || height < 1) {
+        return surface;
+    }
+    surface.width = width;
+    surface.height = height;
+    surface.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    return surface;
+}
+
 Surface Surface::fromPixels(std::int32_t width, std::int32_t height,
-                            std::vector<std::uint32_t> pixels) {
+                            const std::vector<std::uint32_t>& pixels) {
     Surface surface;
     if (width < 1 || height < 1 ||
         pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
@@ -93,7 +104,7 @@ Surface Surface::fromPixels(std::int32_t width, std::int32_t height,
     }
     surface.width = width;
     surface.height = height;
-    surface.pixels = std::move(pixels);
+    surface.pixels.assign(pixels.begin(), pixels.end());
     return surface;
 }
 
@@ -171,6 +182,12 @@ void copySurface(const Surface& src, Rect srcRect, Surface& dst, std::int32_t ds
 }
 
 void stretchSurface(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect) {
+    if (spanOf(srcRect.left, srcRect.right) == spanOf(dstRect.left, dstRect.right) &&
+        spanOf(srcRect.top, srcRect.bottom) == spanOf(dstRect.top, dstRect.bottom)) {
+        // The rule maps every pixel onto itself.
+        copySurface(src, srcRect, dst, dstRect.left, dstRect.top);
+        return;
+    }
     stretchWith(src, srcRect, dst, dstRect,
                 [](std::uint32_t& to, std::uint32_t from) { to = from; });
 }

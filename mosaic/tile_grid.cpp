@@ -1,8 +1,15 @@
 #include "mosaic/tile_grid.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
+#include <span>
 #include <utility>
+
+#include "mosaic/cell_copies.h"
+#include "mosaic/compositing.h"
+#include "mosaic/image_limits.h"
+#include "mosaic/picture_decoder.h"
 
 namespace {
 
@@ -129,19 +136,58 @@ const Canvas* imageCanvasOf(const Tile& tile) {
     return findCanvas(tile.children, kImageCanvasName);
 }
 
-bool makeImageCanvas(Tile& tile, Surface picture) {
-    if (picture.empty()) {
+bool cellCopySizeAcceptable(std::int32_t width, std::int32_t height) {
+    return pictureSizeAcceptable(std::int64_t{width} * kGridColumns,
+                                 std::int64_t{height} * kGridRows);
+}
+
+Rect publishedCellBounds() {
+    const std::uint64_t packed = appState().publishedCellSize.load();
+    return Rect{0, 0, static_cast<std::int32_t>(packed >> 32),
+                static_cast<std::int32_t>(packed & 0xFFFFFFFFu)};
+}
+
+std::uint64_t nextTileSerial() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+bool makeImageCanvasFromCellCopy(Tile& tile, std::int32_t naturalWidth, std::int32_t naturalHeight,
+                                 Surface cellCopy) {
+    if (cellCopy.empty() || naturalWidth < 1 || naturalHeight < 1) {
         return false;
     }
     Canvas image;
     image.name = kImageCanvasName;
-    image.rect = picture.bounds();
-    image.surface = std::move(picture);
+    image.rect = Rect{0, 0, naturalWidth, naturalHeight};
     tile.children.push_back(std::move(image));
+    tile.surface = std::move(cellCopy);
+    tile.serial = nextTileSerial();
     return true;
 }
 
-bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,
+bool makeImageCanvas(Tile& tile, const Surface& picture) {
+    if (picture.empty()) {
+        return false;
+    }
+    const Rect cell = tile.rect.width() > 0 && tile.rect.height() > 0
+                          ? Rect{0, 0, tile.rect.width(), tile.rect.height()}
+                          : publishedCellBounds();
+    // Cells of a client past any screen get a placeholder: such a client has no frame to
+    // draw into (frameSurface), and a copy that size could not be held 50 times.
+    const bool drawable = cellCopySizeAcceptable(cell.width(), cell.height());
+    Surface copy =
+        Surface::uninitialised(drawable ? cell.width() : 1, drawable ? cell.height() : 1);
+    stretchSurface(picture, picture.bounds(), copy, copy.bounds());
+    return makeImageCanvasFromCellCopy(tile, picture.width, picture.height, std::move(copy));
+}
+
+std::optional<Surface> naturalPicture(const Tile& tile) {
+    return decodePicture(
+        std::span<const std::uint8_t>(tile.imageBytes.data(), tile.imageBytes.size()));
+}
+
+bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& picture,
                  std::vector<std::uint8_t> imageBytes) {
     CanvasList* queue = queuedTiles();
     if (queue == nullptr || !isAcceptableCanvasName(url)) {
@@ -151,7 +197,7 @@ bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,
     tile.name = url;
     tile.byteSize = byteSize;
     tile.imageBytes = std::move(imageBytes);
-    if (!makeImageCanvas(tile, std::move(picture))) {
+    if (!makeImageCanvas(tile, picture)) {
         return false;
     }
     queue->push_back(std::move(tile));
@@ -214,12 +260,13 @@ void placeQueuedTiles() {
         queued->newMark = kNewMarkSet;
         grid->splice(grid->end(), *queue, queued);
     }
+    // A copy the worker made before the latest rescale is not at its cell's size.
+    requestCellCopies();
 }
 
 void destroyTile(Tile& tile) {
     tile.surface.reset();
-    tile.imageBytes.clear();
-    tile.imageBytes.shrink_to_fit();
+    tile.imageBytes = SharedBytes{};
     tile.children.clear();
 }
 
@@ -239,7 +286,7 @@ void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
     AppState& state = appState();
     const std::int32_t width = std::max(clientWidth, 0);
     const std::int32_t height = std::max(clientHeight, 0);
-    state.backBuffer = Surface::filled(width, height);
+    state.backBuffer = frameSurface(width, height);
     state.backBufferWidth = width;
     state.backBufferHeight = height;
 
@@ -255,14 +302,18 @@ void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
     }
     state.tileWidth = newTileWidth;
     state.tileHeight = newTileHeight;
+    state.publishedCellSize = (static_cast<std::uint64_t>(newTileWidth) << 32) |
+                              static_cast<std::uint32_t>(newTileHeight);
+    supersedeCellCopies();
+    requestCellCopies();
 }
 
 void pinTileCount() {
     AppState& state = appState();
-    state.replaceableCount = std::max(state.replaceableCount - 1, 1);
+    state.replaceableCount = std::max(state.replaceableCount.load() - 1, 1);
 }
 
 void unpinTileCount() {
     AppState& state = appState();
-    state.replaceableCount = std::min(state.replaceableCount + 1, kGridCells);
+    state.replaceableCount = std::min(state.replaceableCount.load() + 1, kGridCells);
 }

@@ -39,13 +39,35 @@ Tile* tileAt(std::int32_t x, std::int32_t y);
 Canvas* imageCanvasOf(Tile& tile);
 const Canvas* imageCanvasOf(const Tile& tile);
 
-// Gives the tile its image canvas "kakudai" holding picture at its natural size. Refuses an
-// empty picture (returns false, tile unchanged).
-bool makeImageCanvas(Tile& tile, Surface picture);
+// Gives the tile its image canvas "kakudai" recording picture's natural size, and its cell
+// copy: picture stretched to the tile's rect, or, for a tile without a cell yet (queued), to
+// the cell size last published by rescaleGrid. The tile keeps nothing else of picture.
+// Refuses an empty picture (returns false, tile unchanged). Safe on the search worker for a
+// tile that is not in the grid.
+bool makeImageCanvas(Tile& tile, const Surface& picture);
+
+// makeImageCanvas for a cell copy already made (decodePictureScaled) from a picture of
+// naturalWidth × naturalHeight.
+bool makeImageCanvasFromCellCopy(Tile& tile, std::int32_t naturalWidth, std::int32_t naturalHeight,
+                                 Surface cellCopy);
+
+// Whether cells of width × height belong to a client small enough to have a frame; larger
+// cells get no cell copies of their size.
+bool cellCopySizeAcceptable(std::int32_t width, std::int32_t height);
+
+// The cell size rescaleGrid last set, readable from any thread.
+Rect publishedCellBounds();
+
+// A number no other tile of this run has; safe on any thread.
+std::uint64_t nextTileSerial();
+
+// The tile's picture at its natural size, or none: decoded from its bytes on every call (the
+// tile holds only its cell copy), so it stays as it is when the tile is replaced or destroyed.
+std::optional<Surface> naturalPicture(const Tile& tile);
 
 // Appends a tile to the queue (search worker, under appMutex). Refuses names longer than
 // kMaxCanvasNameBytes, empty pictures and a missing queue; returns whether it was queued.
-bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,
+bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& picture,
                  std::vector<std::uint8_t> imageBytes);
 
 // True when url is empty or occurs within the name of a grid tile or a queued tile.
@@ -69,7 +91,9 @@ void releaseQueue();
 void releaseGrid();
 
 // Recreates the back buffer at the client size and moves every grid tile to the same column
-// and row of cells of clientWidth / 10 × clientHeight / 5 (each at least 1).
+// and row of cells of clientWidth / 10 × clientHeight / 5 (each at least 1). Tiles keep
+// their old cell copies, drawn stretched, until exact ones made off this thread replace them
+// (cell_copies.h).
 void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight);
 
 // replaceableCount − 1, not below 1; replaceableCount + 1, not above 50.

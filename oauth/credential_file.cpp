@@ -13,6 +13,8 @@ namespace {
 
 enum class LineRead { Read, NoLine, TooLong };
 
+constexpr std::size_t kLineEndSlack = 8;
+
 // One line without its line end. A last line without a line end counts in full; an empty
 // remainder of the file is no line.
 LineRead readCredentialLine(std::istream& in, std::string& line) {
@@ -28,15 +30,17 @@ LineRead readCredentialLine(std::istream& in, std::string& line) {
             break;
         }
         line.push_back(static_cast<char>(next));
-        // One byte of slack for the CR of a CR LF end.
-        if (line.size() > kCredentialLineLimit + 1) {
+        // Some slack for the CRs of the line end.
+        if (line.size() > kCredentialLineLimit + kLineEndSlack) {
             return LineRead::TooLong;
         }
     }
     if (!sawAnything) {
         return LineRead::NoLine;
     }
-    if (!line.empty() && line.back() == '\r') {
+    // A file that went through a text-mode conversion twice ends its lines in CR CR LF; no
+    // token holds a CR, so every CR before the line feed belongs to the line end.
+    while (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
     return line.size() > kCredentialLineLimit ? LineRead::TooLong : LineRead::Read;

@@ -47,6 +47,9 @@
 #define IDC_ALLOW_SEVERAL 1032
 #define IDC_ATTACH_MESSAGE 1034
 
+// The program's icon in Explorer (program.rc); the window class keeps the system's icon.
+#define IDI_PROGRAM 1
+
 // Frame marks, 150 × 150 at 8 bits per pixel.
 #define IDB_SELECTION_MARK 115
 #define IDB_PINNED_MARK 116

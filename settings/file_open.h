@@ -13,5 +13,9 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 // names are outside the ANSI code page still open. Mode as for std::fopen ("r", "w": text mode).
 UniqueFile openFile(const std::filesystem::path& path, const char* mode);
 
-// Closes the file and reports whether everything written reached it.
+// Closes the file and reports whether everything written reached it: flushed, and handed to
+// the disk (so a file renamed into place afterwards is whole even after a power cut).
 bool closeFile(UniqueFile file);
+
+// Platform seam: asks the system to write the file's data to the disk; true on success.
+bool syncFileToDisk(std::FILE* file);

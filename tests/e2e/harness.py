@@ -183,6 +183,19 @@ def japanese_locale_dir():
     return target
 
 
+def wait_until(check, timeout, what, interval=0.3):
+    """check()'s first true result within timeout seconds; AssertionError naming `what`
+    when there is none."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = check()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError("no %s within %ss" % (what, timeout))
+        time.sleep(interval)
+
+
 class Program:
     """One tilvane.exe (or other Windows program) started by a session."""
 
@@ -252,13 +265,13 @@ class Program:
 class FakeService:
     """tools/fakeservice/fakeservice.py with its state in state_dir; info is service.json."""
 
-    def __init__(self, session, state_dir, timeout=20):
+    def __init__(self, session, state_dir, timeout=20, arguments=()):
         self.state_dir = Path(state_dir)
         self.state_dir.mkdir(parents=True, exist_ok=True)
         script = SOURCE_DIR / "tools" / "fakeservice" / "fakeservice.py"
         self.log = open(self.state_dir / "fakeservice.log", "wb")
         self.process = subprocess.Popen(
-            [sys.executable, str(script), "--state-dir", str(self.state_dir)],
+            [sys.executable, str(script), "--state-dir", str(self.state_dir), *map(str, arguments)],
             stdout=self.log, stderr=subprocess.STDOUT)
         info_path = self.state_dir / "service.json"
         deadline = time.monotonic() + timeout
@@ -294,8 +307,9 @@ class FakeService:
 
 
 class WineSession:
-    def __init__(self, name="e2e", display=None):
-        """display: an X display to use instead of a private Xvfb (left running at close)."""
+    def __init__(self, name="e2e", display=None, screen=(SCREEN_WIDTH, SCREEN_HEIGHT)):
+        """display: an X display to use instead of a private Xvfb (left running at close);
+        screen: the private Xvfb's width and height."""
         for tool in ("Xvfb", "wine", "wineserver", "wineboot"):
             if shutil.which(tool) is None:
                 raise RuntimeError("harness: %s is missing (run scripts/install-deps)" % tool)
@@ -303,6 +317,7 @@ class WineSession:
             raise RuntimeError("harness: build the windows preset first (%s, %s)"
                                % (TILVANE_EXE, TVPROBE_EXE))
         self.name = name
+        self.screen_size = tuple(screen)
         self.artifacts = ARTIFACTS_DIR / name
         self.artifacts.mkdir(parents=True, exist_ok=True)
         self.tmp = Path(tempfile.mkdtemp(prefix="tilvane-e2e-"))
@@ -331,7 +346,7 @@ class WineSession:
         self.xvfb_log = open(self.tmp / "xvfb.log", "wb")
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             "%dx%dx24" % (SCREEN_WIDTH, SCREEN_HEIGHT), "-nolisten", "tcp", "-noreset", "-wr"],
+             "%dx%dx24" % self.screen_size, "-nolisten", "tcp", "-noreset", "-wr"],
             pass_fds=(write_end,), stdout=self.xvfb_log, stderr=subprocess.STDOUT)
         os.close(write_end)
         number = b""
@@ -413,6 +428,16 @@ class WineSession:
                 (txts_dir / "service.txt").write_bytes(service.encode("ascii"))
         return path
 
+    def pin_tiles(self, workdir, pins):
+        """Writes txts/kotei_jpgs.txt and the image files for pins [(address, column, row,
+        photo of the fake service's media folder)], so the tiles come back at start-up."""
+        media = SOURCE_DIR / "tools" / "fakeservice" / "media"
+        lines = b""
+        for address, column, row, photo in pins:
+            shutil.copy(media / photo, Path(workdir) / "kotei_tiles" / address.rsplit("/", 1)[1])
+            lines += b"name=%s,x=%d,y=%d\r\n" % (address.encode("ascii"), column, row)
+        (Path(workdir) / "txts" / "kotei_jpgs.txt").write_bytes(lines)
+
     def start_program(self, workdir, exe=TILVANE_EXE, args=(), name=None):
         name = name or Path(exe).stem
         log_path = self.artifacts / ("%s-%d.log" % (name, len(self.programs)))
@@ -475,6 +500,15 @@ class WineSession:
                    method)
         return read_ppm(path)
 
+    def screen_image(self, name):
+        """The whole screen as (width, height, rgb), with the PNG kept for people to look at."""
+        png = self.screenshot(name)
+        ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
+                             timeout=60).stdout
+        path = png.with_suffix(".screen.ppm")
+        path.write_bytes(ppm)
+        return read_ppm(path)
+
     def windows_path(self, path):
         # The prefix maps Z: to the Unix root.
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -487,14 +521,32 @@ class WineSession:
                        stderr=subprocess.DEVNULL)
         return path
 
+    def screen_image(self, name):
+        """The whole screen as (width, height, rgb), with the PNG kept for people to look at."""
+        png = self.screenshot(name)
+        ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
+                             timeout=60).stdout
+        path = png.with_suffix(".screen.ppm")
+        path.write_bytes(ppm)
+        return read_ppm(path)
+
+    def draw_own_frames(self):
+        """Has Wine draw captions and close boxes itself, as there is no window manager to
+        draw them; for tests that click a caption's buttons. Applies to programs started
+        afterwards."""
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                        "Decorated", "/d", "N", "/f"], env=self.env, check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def xdotool(self, *args):
         """Real X input (mouse, keys) on the session's display."""
         return subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,
                               timeout=30, stdout=subprocess.PIPE).stdout.decode()
 
-    def fake_service(self, state_dir=None):
+    def fake_service(self, state_dir=None, arguments=()):
+        """The fake service, started with these extra command-line arguments."""
         state_dir = Path(state_dir or self.tmp / ("fakeservice-%d" % len(self.services)))
-        service = FakeService(self, state_dir)
+        service = FakeService(self, state_dir, arguments=arguments)
         self.services.append(service)
         return service
 
@@ -581,8 +633,15 @@ class ProbeTestCase(unittest.TestCase):
 
     def misbehave(self, rule):
         """Arms a misbehaviour of the fake service (see tools/fakeservice/README.md)."""
+        self.service_control("/_test/misbehave", rule)
+
+    def reset_service(self):
+        """Clears the fake service's misbehaviours and its log."""
+        self.service_control("/_test/reset", {})
+
+    def service_control(self, path, body):
         context = ssl.create_default_context(cafile=self.info["ca_file"])
-        request = urllib.request.Request(self.info["api_url"] + "/_test/misbehave",
-                                         data=json.dumps(rule).encode(), method="POST")
+        request = urllib.request.Request(self.info["api_url"] + path,
+                                         data=json.dumps(body).encode(), method="POST")
         with urllib.request.urlopen(request, context=context, timeout=30) as reply:
             self.assertEqual(reply.status, 200)

@@ -118,8 +118,7 @@ class FirstStart(unittest.TestCase):
         self.click_at(outer[2] - border - caption // 2 - 1, outer[1] + border + caption // 2)
 
     def field_text(self, dialog):
-        edit = self.control(dialog, IDC_PIN_EDIT)["hwnd"]
-        return self.session.probe("text", "--hwnd", edit)["text"]
+        return self.control(dialog, IDC_PIN_EDIT)["text"]
 
     def enter_pin(self, dialog, typed):
         """Types into the field; its text once the digits of what was typed arrived."""

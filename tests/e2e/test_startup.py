@@ -1,7 +1,6 @@
 """Start-up, the main window's geometry and stacking, and the option file written at exit,
 with the real tilvane.exe under Wine."""
 
-import subprocess
 import time
 import unittest
 
@@ -16,16 +15,6 @@ def options(**changes):
     result = dict(DEFAULT_OPTIONS)
     result.update(changes)
     return result
-
-
-def screen_image(session, name):
-    """The whole screen as (width, height, rgb) and the PNG kept for people to look at."""
-    png = session.screenshot(name)
-    ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
-                         timeout=60).stdout
-    path = png.with_suffix(".screen.ppm")
-    path.write_bytes(ppm)
-    return harness.read_ppm(path)
 
 
 class ShellTestCase(unittest.TestCase):
@@ -143,7 +132,7 @@ class WindowFromOptions(ShellTestCase):
         self.assertEqual([width, height], info["clientSize"])
         self.assertEqual(harness.colour_counts(client), {(0, 0, 0): width * height})
 
-        screen = screen_image(self.session, "black-window")
+        screen = self.session.screen_image("black-window")
         left, top, right, bottom = info["client"]
         for x, y in ((left, top), (right - 1, bottom - 1), ((left + right) // 2, top + 5)):
             self.assertEqual(harness.pixel(screen, x, y), (0, 0, 0), (x, y))

@@ -1,19 +1,17 @@
 """The wall filling itself: tilvane.exe under Wine searches the fake service with the
 preissued access token, downloads the images and shows them as tiles with red frames."""
 
-import subprocess
 import time
 import unittest
 
 import harness
 from harness import DEFAULT_OPTIONS
+from wall_pixels import COLUMNS, RED, ROWS, WallLayout, close_colours, search_cycles
 
-CLIENT_WIDTH, CLIENT_HEIGHT = 755, 380
-CELL_WIDTH, CELL_HEIGHT = 75, 76
-COLUMNS, ROWS = 10, 5
-RED = (224, 0, 0)
+LAYOUT = WallLayout(755, 380)
+CLIENT_WIDTH, CLIENT_HEIGHT = LAYOUT.client_width, LAYOUT.client_height
+CELLS = COLUMNS * ROWS
 MARK_KEY = (255, 196, 196)
-SEARCH_PATH = "/1.1/search/tweets.json"
 
 # "rotate" moves on by the count with every search, so the second cycle brings new images.
 WALL_OPTIONS = dict(DEFAULT_OPTIONS, kensaku_word="rotate", serch_ken=20,
@@ -21,92 +19,12 @@ WALL_OPTIONS = dict(DEFAULT_OPTIONS, kensaku_word="rotate", serch_ken=20,
                     window_zzahyo=1, window_x=40, window_y=50)
 
 
-def client_x(grid_x):
-    """Where a back-buffer column lands after the final stretch of 750 onto 755 pixels."""
-    return grid_x * CLIENT_WIDTH // (COLUMNS * CELL_WIDTH)
-
-
-def cell_rect(index):
-    col, row = index % COLUMNS, index // COLUMNS
-    return col * CELL_WIDTH, row * CELL_HEIGHT
-
-
-def red_run(pixels):
-    return sum(1 for p in pixels if p == RED)
-
-
-def frame_sides(image, index):
-    """For each side of the cell (left, right, top, bottom): at three places along it, the
-    number of exactly red pixels in the six pixels reaching inwards from the edge."""
-    left, top = cell_rect(index)
-    right, bottom = left + CELL_WIDTH - 1, top + CELL_HEIGHT - 1
-    sides = []
-    along_y = [top + CELL_HEIGHT * k // 4 for k in (1, 2, 3)]
-    along_x = [left + CELL_WIDTH * k // 4 for k in (1, 2, 3)]
-    sides.append([red_run(harness.pixel(image, client_x(left) + d, y) for d in range(6))
-                  for y in along_y])
-    sides.append([red_run(harness.pixel(image, client_x(right + 1) - 1 - d, y)
-                          for d in range(6)) for y in along_y])
-    sides.append([red_run(harness.pixel(image, client_x(x), top + d) for d in range(6))
-                  for x in along_x])
-    sides.append([red_run(harness.pixel(image, client_x(x), bottom - d) for d in range(6))
-                  for x in along_x])
-    return sides
-
-
 def has_red_frame(image, index):
-    return all(count >= 2 for side in frame_sides(image, index) for count in side)
+    return LAYOUT.has_frame(image, index, RED)
 
 
 def has_no_red(image, index):
-    return all(count == 0 for side in frame_sides(image, index) for count in side)
-
-
-def mean_colour(image, x0, y0, x1, y1):
-    total = [0, 0, 0]
-    count = 0
-    for y in range(y0, y1):
-        for x in range(x0, x1):
-            for channel, value in enumerate(harness.pixel(image, x, y)):
-                total[channel] += value
-            count += 1
-    return tuple(round(t / count) for t in total)
-
-
-def cell_interior_mean(image, index):
-    """Mean colour of the cell inside its frame, in client coordinates."""
-    left, top = cell_rect(index)
-    inset = 10
-    return mean_colour(image, client_x(left + inset), top + inset,
-                       client_x(left + CELL_WIDTH - inset), top + CELL_HEIGHT - inset)
-
-
-def expected_interior_mean(name, cache={}):
-    """The same mean of the served picture squeezed into one cell by ImageMagick."""
-    if name not in cache:
-        path = harness.SOURCE_DIR / "tools" / "fakeservice" / "media" / name
-        ppm = subprocess.run(["convert", str(path), "-sample", "%dx%d!" % (CELL_WIDTH,
-                                                                              CELL_HEIGHT),
-                              "ppm:-"], stdout=subprocess.PIPE, check=True, timeout=60).stdout
-        path = harness.ARTIFACTS_DIR / ("expected-%s.ppm" % name)
-        path.write_bytes(ppm)
-        inset = 10
-        cache[name] = mean_colour(harness.read_ppm(path), inset, inset,
-                                  CELL_WIDTH - inset, CELL_HEIGHT - inset)
-    return cache[name]
-
-
-def search_cycles(entries):
-    """[(search entry, [media names served with 200, first download of each, in order])]."""
-    cycles = []
-    for entry in entries:
-        if entry.get("path") == SEARCH_PATH:
-            cycles.append((entry, []))
-        elif cycles and entry.get("media") and entry.get("status") == 200:
-            names = cycles[-1][1]
-            if entry["media"] not in names:
-                names.append(entry["media"])
-    return cycles
+    return LAYOUT.has_none_of(image, index, RED)
 
 
 class WallFromTheService(unittest.TestCase):
@@ -120,16 +38,10 @@ class WallFromTheService(unittest.TestCase):
         self.addCleanup(self.service.stop)
 
     def wait_for(self, what, check, timeout):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            result = check()
-            if result:
-                return result
-            time.sleep(0.5)
-        self.fail("no %s within %ss" % (what, timeout))
+        return harness.wait_until(check, timeout, what)
 
     def assert_close(self, seen, expected, tolerance, message):
-        self.assertTrue(all(abs(a - b) <= tolerance for a, b in zip(seen, expected)),
+        self.assertTrue(close_colours(seen, expected, tolerance),
                         "%s: %s, expected about %s" % (message, seen, expected))
 
     def capture_after_cycle(self, program, number, name):
@@ -146,7 +58,7 @@ class WallFromTheService(unittest.TestCase):
             first_new = sum(len(earlier) for _, earlier in cycles[:-1])
             after = first_new + len(names)
             if names and all(has_red_frame(image, i) for i in range(first_new, after)) and (
-                    after >= COLUMNS * ROWS or not has_red_frame(image, after)):
+                    after >= CELLS or not has_red_frame(image, after)):
                 return cycles, image
             return None
         return self.wait_for("tiles of search %d" % number, placed, 30)
@@ -181,15 +93,13 @@ class WallFromTheService(unittest.TestCase):
 
         for index, name in enumerate(names):
             with self.subTest(cell=index, image=name):
-                self.assert_close(cell_interior_mean(first, index),
-                                  expected_interior_mean(name), 24, "cell colour")
-                self.assertTrue(has_red_frame(first, index), frame_sides(first, index))
-        for index in range(len(names), COLUMNS * ROWS):
-            left, top = cell_rect(index)
-            self.assertEqual(
-                mean_colour(first, client_x(left) + 1, top + 1,
-                            client_x(left + CELL_WIDTH) - 1, top + CELL_HEIGHT - 1),
-                (0, 0, 0), "cell %d stays black" % index)
+                self.assert_close(LAYOUT.interior_mean(first, index),
+                                  LAYOUT.expected_interior_mean(name), 24, "cell colour")
+                self.assertTrue(has_red_frame(first, index),
+                                LAYOUT.frame_sides(first, index, RED))
+        for index in range(len(names), CELLS):
+            self.assertEqual(LAYOUT.interior_mean(first, index, inset=1), (0, 0, 0),
+                             "cell %d stays black" % index)
         counts = harness.colour_counts(first)
         self.assertLess(counts.get(MARK_KEY, 0), 50, "the mark's key colour is transparent")
         self.assertGreater(len(counts), 500, "image colours, not flat fills")
@@ -205,14 +115,16 @@ class WallFromTheService(unittest.TestCase):
         for offset, name in enumerate(new_names):
             index = len(names) + offset
             with self.subTest(cell=index, image=name):
-                self.assert_close(cell_interior_mean(second, index),
-                                  expected_interior_mean(name), 24, "cell colour")
-                self.assertTrue(has_red_frame(second, index), frame_sides(second, index))
+                self.assert_close(LAYOUT.interior_mean(second, index),
+                                  LAYOUT.expected_interior_mean(name), 24, "cell colour")
+                self.assertTrue(has_red_frame(second, index),
+                                LAYOUT.frame_sides(second, index, RED))
         for index, name in enumerate(names):
             with self.subTest(cell=index, image=name):
-                self.assertTrue(has_no_red(second, index), frame_sides(second, index))
-                self.assert_close(cell_interior_mean(second, index),
-                                  cell_interior_mean(first, index), 2, "cell unchanged")
+                self.assertTrue(has_no_red(second, index),
+                                LAYOUT.frame_sides(second, index, RED))
+                self.assert_close(LAYOUT.interior_mean(second, index),
+                                  LAYOUT.interior_mean(first, index), 2, "cell unchanged")
 
         program.exit_command()
         self.assertEqual(program.wait_exit(), 0)

@@ -65,6 +65,25 @@ class MisbehaviourTest(ServiceTestCase):
         reply = self.image()
         self.assertEqual(reply.status, 500)
         self.assertIn(b"<html>", reply.body)
+        self.running.misbehave(path=SEARCH, mode="status401")
+        reply = self.search()
+        self.assertEqual(reply.status, 401)
+        self.assertEqual(reply.json()["errors"][0]["code"], 32)
+        self.running.misbehave(path="/media/", mode="status401", server="image")
+        reply = self.image()
+        self.assertEqual(reply.status, 401)
+        self.assertIn(b"Unauthorized", reply.body)
+
+    def test_manyscans_serves_a_progressive_header_with_empty_scans(self):
+        self.running.misbehave(path="/media/a10.jpg", mode="manyscans", scans=500)
+        reply = self.image()
+        self.assertEqual(reply.status, 200)
+        self.assertEqual(reply.headers["content-type"], "image/jpeg")
+        self.assertTrue(reply.body.startswith(b"\xff\xd8") and reply.body.endswith(b"\xff\xd9"))
+        self.assertEqual(reply.body.count(b"\xff\xda"), 500)
+        self.assertIn(b"\xff\xc2\x00\x11\x08\x1f\x40\x1f\x40", reply.body, "8000 x 8000")
+        self.assertEqual(self.last_entry("/media/a10.jpg")["misbehaviour"], "manyscans")
+        self.assertNotEqual(self.image().body, reply.body, "armed once")
 
     def test_dribble_delivers_the_whole_reply_in_many_pieces(self):
         whole = self.image("c02.jpg")

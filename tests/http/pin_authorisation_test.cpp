@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_service.h"
+#include "tests/support/fake_service.h"
 #include "http/http_fetch.h"
 #include "http/pin_authorisation_operations.h"
 #include "http/service_config.h"
@@ -16,7 +16,7 @@
 #include "oauth/credential_file.h"
 #include "oauth/oauth_credentials.h"
 #include "oauth/pin_authorisation.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "http/service_config.h"
 #include "http/to_utf8.h"
 #include "oauth/consumer_registration.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -37,6 +37,21 @@ TEST(ParseServiceConfig, MissingOrEmptyValuesKeepTheBuiltInOnes) {
         EXPECT_EQ(config.consumerKey, "");
         EXPECT_EQ(config.caBundle, "");
     }
+}
+
+TEST(ParseServiceConfig, RefusesAnAddressWithSpacesOrControlBytes) {
+    // The address goes into the request line and the Host line unchanged, where a space or
+    // a CR would start another field or another header line.
+    for (const std::string& text :
+         {std::string("service_url=https://a b\n"), std::string("service_url=https://a\r\r\n"),
+          std::string("service_url=https://a\x0e\n"), std::string("service_url=https://a\x7f\n"),
+          std::string("service_url=https://a\0b\n", 23),
+          std::string("service_url=https://\tx\n")}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(ParseServiceConfig(text).serviceUrl, "https://api.twitter.com");
+    }
+    EXPECT_EQ(ParseServiceConfig("service_url=https://h\xc3\xa4st:8443\r\n").serviceUrl,
+              "https://h\xc3\xa4st:8443");
 }
 
 TEST(ParseServiceConfig, KeysAreExactAndTheLastOneWins) {

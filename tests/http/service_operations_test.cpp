@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_service.h"
+#include "tests/support/fake_service.h"
 #include "http/http_fetch.h"
 #include "http/io_timeout.h"
 #include "http/pin_text.h"

@@ -9,7 +9,7 @@
 #include "http/service_config.h"
 #include "http/web_client.h"
 #include "local_server.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "test_certificates.h"
 
 namespace {

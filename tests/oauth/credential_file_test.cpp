@@ -2,11 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 
 #include "oauth/credential_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -15,18 +14,9 @@ namespace fs = std::filesystem;
 class CredentialFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::random_device seed;
-        do {
-            folder_ = fs::temp_directory_path() / ("tilvane-credentials-" + std::to_string(seed()));
-        } while (!fs::create_directory(folder_));
         loadedToken = "earlier token";
         loadedTokenSecret = "earlier secret";
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
     std::string write(const std::string& bytes) {
         const fs::path path = folder_ / "key.txt";
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -35,12 +25,10 @@ class CredentialFile : public ::testing::Test {
 
     std::string path() const { return (folder_ / "key.txt").string(); }
 
-    std::string contents() const {
-        std::ifstream in(path(), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string contents() const { return readBytes(path()); }
 
-    fs::path folder_;
+    TempFolder scratch_;
+    const fs::path& folder_ = scratch_.path();
 };
 
 TEST_F(CredentialFile, ReadsTheFirstTwoLinesWithoutTheirLineEnds) {
@@ -55,6 +43,7 @@ TEST_F(CredentialFile, ReadsTheFirstTwoLinesWithoutTheirLineEnds) {
         {"CR LF ends", "tok-2\r\nsecret-2\r\n", "tok-2", "secret-2"},
         {"mixed ends", "tok-3\r\nsecret-3\n", "tok-3", "secret-3"},
         {"last line without an end", "tok-4\r\nsecret-4", "tok-4", "secret-4"},
+        {"line ends converted twice", "tok-5\r\r\nsecret-5\r\r\n", "tok-5", "secret-5"},
         {"further lines ignored", "tok-5\nsecret-5\nthird\nfourth\n", "tok-5", "secret-5"},
         {"two empty lines", "\r\n\r\n", "", ""},
         {"inner CR and spaces kept", " a\rb \n s \n", " a\rb ", " s "},

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "scratch_folder.h"
+#include "tests/support/temp_folder.h"
 #include "settings/data_directories.h"
 
 TEST(DataDirectories, CreatesTheMissingFoldersAndKeepsExistingFiles) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const auto root = scratch.path();
     ASSERT_TRUE(ensureDataDirectories(root));
     EXPECT_TRUE(std::filesystem::is_directory(root / "txts"));
@@ -20,7 +20,7 @@ TEST(DataDirectories, CreatesTheMissingFoldersAndKeepsExistingFiles) {
 }
 
 TEST(DataDirectories, ReportsAFileStandingInAFoldersPlace) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     writeBytes(scratch.path() / "kotei_tiles", "not a folder");
     EXPECT_FALSE(ensureDataDirectories(scratch.path()));
     EXPECT_TRUE(std::filesystem::is_directory(scratch.path() / "txts"));

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "scratch_folder.h"
+#include "tests/support/temp_folder.h"
 #include "settings/option_store.h"
 
 namespace {
@@ -40,7 +40,7 @@ class OptionStoreTest : public ::testing::Test {
         return text;
     }
 
-    ScratchFolder scratch;
+    TempFolder scratch;
 };
 
 // The names of the lines of an option file, in order.

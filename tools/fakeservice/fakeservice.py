@@ -38,6 +38,10 @@ def parse_arguments(argv):
     parser.add_argument("--misbehave", action="append", default=[], metavar="JSON",
                         help="arm a misbehaviour at start (repeatable), as for POST /_test/misbehave")
     parser.add_argument("--media-dir", type=Path, default=HERE / "media")
+    parser.add_argument("--photo-dir", type=Path,
+                        help='JPEG photographs that the "photos" search hands out in turn')
+    parser.add_argument("--photo-fresh", type=int, default=8, metavar="N",
+                        help='new photographs per "photos" search after the first (default 8)')
     args = parser.parse_args(argv)
     try:
         args.armed = []
@@ -49,6 +53,10 @@ def parse_arguments(argv):
         parser.error(f"--misbehave: {error}")
     if args.keep_running_seconds <= 0:
         parser.error("--keep-running-seconds must be positive")
+    if args.photo_fresh <= 0:
+        parser.error("--photo-fresh must be positive")
+    if args.photo_dir is not None and not args.photo_dir.is_dir():
+        parser.error(f"--photo-dir: {args.photo_dir} is not a directory")
     return args
 
 
@@ -77,10 +85,12 @@ def main(argv=None) -> int:
     signal.signal(signal.SIGINT, lambda *_: stopping.set())
 
     trusted, untrusted = make_certificates(state_dir)
-    media = load_media(args.media_dir)
+    media = load_media(args.media_dir, args.photo_dir)
     log = RequestLog(state_dir / "requests.jsonl")
     service = ServiceState(consumer_key=args.consumer_key, consumer_secret=args.consumer_secret,
                            log=log, stopping=stopping)
+    service.photos = media[2]
+    service.photo_fresh = args.photo_fresh
     preissued = service.issue_access_token(args.access_token, args.access_token_secret)
     for item in args.armed:
         service.misbehaviours.arm(item)
@@ -109,12 +119,13 @@ def main(argv=None) -> int:
         "log_file": str(state_dir / "requests.jsonl"),
         "pid": os.getpid(),
     }
-    write_atomically(service_json, json.dumps(description, indent=2) + "\n")
+    # service.json is the signal that everything is ready, so it comes last.
     write_atomically(
         service_txt,
         f"service_url={api.url}\nca_bundle={trusted.ca_file}\n"
         f"consumer_key={args.consumer_key}\nconsumer_secret={args.consumer_secret}\n",
     )
+    write_atomically(service_json, json.dumps(description, indent=2) + "\n")
     print(f"fakeservice ready: {api.url} (images {images.url})", flush=True)
 
     stopping.wait(args.keep_running_seconds)

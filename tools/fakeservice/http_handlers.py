@@ -10,6 +10,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 from urllib.parse import unquote
 
+import hostile_jpeg
 import misbehaviour
 import search_results
 from oauth_check import (
@@ -60,12 +61,23 @@ def html_page(status: int, title: str, content: str) -> Reply:
     return text_reply(status, page, "text/html; charset=utf-8")
 
 
-def load_media(media_dir: Path) -> tuple[dict[str, bytes], dict[str, bytes]]:
-    """The served files by name, and the larger ":orig" variants by name."""
+def load_media(media_dir: Path, photo_dir: Path | None = None
+               ) -> tuple[dict[str, bytes], dict[str, bytes], list[str]]:
+    """The served files by name, the larger ":orig" variants by name, and the names of the
+    photographs in photo_dir (its *.jpg, sorted; their ":orig" variants in photo_dir/orig)."""
     files = {name: (media_dir / name).read_bytes() for name in search_results.media_files()}
     orig_dir = media_dir / "orig"
     originals = {p.name: p.read_bytes() for p in orig_dir.glob("*") if p.is_file()}
-    return files, originals
+    photos = []
+    if photo_dir is not None:
+        for path in sorted(photo_dir.glob("*.jpg")):
+            if path.name in files:
+                continue  # the committed files keep their names
+            files[path.name] = path.read_bytes()
+            photos.append(path.name)
+        originals.update((p.name, p.read_bytes()) for p in (photo_dir / "orig").glob("*.jpg")
+                         if p.name in photos)
+    return files, originals, photos
 
 
 class FakeServer(ThreadingHTTPServer):
@@ -268,8 +280,9 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         entry["image_set"] = search_results.image_set_for(keyword)
         entry["count"] = count
         offset = service.next_rotation(count) if entry["image_set"] == "rotate" else 0
+        chosen = service.next_photo_feed(count) if entry["image_set"] == "photos" else None
         body = search_results.build_search_reply(keyword, count, service.image_base,
-                                                 service.secure_base, offset)
+                                                 service.secure_base, offset, chosen)
         return Reply(200, body, "application/json;charset=utf-8")
 
     def request_token_reply(self, path, params, entry) -> Reply:
@@ -322,14 +335,17 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         return html_page(
             200,
             "Authorise tilvane",
-            "<p>You have granted access to tilvane. Enter this PIN in the application:</p>\n"
-            f'<kbd><code id="oauth_pin">{pending.pin}</code></kbd>',
+            '<div style="font-family:sans-serif;text-align:center;margin-top:3em">\n'
+            "<p>You have granted access to tilvane. Enter this PIN in the application:<br>\n"
+            "tilvane へのアクセスを許可しました。このPINコードをアプリケーションに入力してください:</p>\n"
+            '<p style="font-size:64px;font-weight:bold;letter-spacing:0.2em">'
+            f'<kbd><code id="oauth_pin">{pending.pin}</code></kbd></p>\n</div>',
         )
 
     # --- media -----------------------------------------------------------------------------
 
     def media_reply(self, path, entry) -> Reply:
-        files, originals = self.server.media
+        files, originals = self.server.media[:2]
         name = unquote(path[len("/media/"):]) if path.startswith("/media/") else ""
         orig = name.lower().endswith(":orig")
         if orig:
@@ -397,17 +413,26 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         ]
         return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
 
+    def error_status_reply(self, reply: Reply, status: int) -> Reply:
+        """The error status instead of the normal answer, with a body as the service or an
+        image host writes one."""
+        if self.server.role == "image" or not reply.is_json:
+            title = REASONS[status]
+            return html_page(status, title, f"<h1>{title}</h1>")
+        if status == 401:
+            return service_error(401, 32, "Could not authenticate you.")
+        if status == 404:
+            return service_error(404, 34, "Sorry, that page does not exist.")
+        return service_error(500, 131, "Internal error")
+
     def send_reply(self, reply: Reply, armed):
         conn = self.connection
         with_body = self.command != "HEAD"
-        if armed is not None and armed.mode in ("status404", "status500"):
-            if self.server.role == "image" or not reply.is_json:
-                title = "Not Found" if armed.mode == "status404" else "Internal Server Error"
-                reply = html_page(int(armed.mode[-3:]), title, f"<h1>{title}</h1>")
-            elif armed.mode == "status404":
-                reply = service_error(404, 34, "Sorry, that page does not exist.")
-            else:
-                reply = service_error(500, 131, "Internal error")
+        if armed is not None and armed.mode in ("status401", "status404", "status500"):
+            reply = self.error_status_reply(reply, int(armed.mode[-3:]))
+            armed = None
+        elif armed is not None and armed.mode == "manyscans":
+            reply = Reply(200, hostile_jpeg.empty_scans(scans=armed.scans), "image/jpeg")
             armed = None
         head = self.head_bytes(reply.status, reply.content_type, len(reply.body))
         body = reply.body if with_body else b""

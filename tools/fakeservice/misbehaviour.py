@@ -13,18 +13,22 @@ MODES = (
     "reset",
     "truncate",
     "garbage",
+    "status401",
     "status404",
     "status500",
     "dribble",
     "oversize",
     "close",
     "delay",
+    "manyscans",
 )
 SERVERS = ("api", "image", "untrusted")
 MAX_STALL_SECONDS = 60.0
 DEFAULT_STALL_SECONDS = 30.0
 DEFAULT_DELAY_SECONDS = 2.0
 DEFAULT_OVERSIZE_BYTES = 20 * 1024 * 1024
+DEFAULT_SCANS = 1000
+MAX_SCANS = 1_000_000
 MAX_OVERSIZE_BYTES = 64 * 1024 * 1024
 
 
@@ -40,6 +44,7 @@ class Misbehaviour:
     size: int = DEFAULT_OVERSIZE_BYTES
     chunk: int | None = None
     delay_ms: float = 5.0
+    scans: int = DEFAULT_SCANS
 
     def matches(self, server: str, path: str, keyword: str | None) -> bool:
         if self.server is not None and self.server != server:
@@ -92,6 +97,7 @@ def parse_misbehaviour(obj) -> Misbehaviour:
         size=number("size", DEFAULT_OVERSIZE_BYTES, 0, MAX_OVERSIZE_BYTES),
         chunk=number("chunk", None, 1, 1 << 20),
         delay_ms=number("delay_ms", 5.0, 0, 1000, float),
+        scans=number("scans", DEFAULT_SCANS, 0, MAX_SCANS),
     )
 
 

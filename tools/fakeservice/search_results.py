@@ -25,6 +25,7 @@ IMAGE_SETS = {
     "mixed": (MIXED, 1),
     "multi": (DEFAULT, 3),
     "rotate": (DEFAULT, 1),
+    "photos": (DEFAULT, 1),
     "default": (DEFAULT, 1),
 }
 
@@ -129,12 +130,28 @@ def _status(keyword, set_name, position, photos, image_base, secure_base, create
 _STARTED = time.gmtime()
 
 
+def rolling_feed(names: list[str], count: int, served: int, fresh: int) -> tuple[list[str], int]:
+    """One search of a feed that brings a few new pictures each time, like a busy hashtag:
+    the first search (nothing `served` yet) brings `count` new ones, later ones the next
+    `fresh`, followed by the latest earlier ones, which a wall already shows. Returns the
+    names, newest first, and how many of them are new."""
+    if not names or count <= 0:
+        return [], 0
+    new = count if served == 0 else min(fresh, count)
+    chosen = [names[(served + k) % len(names)] for k in range(new)]
+    chosen += [names[(served - 1 - k) % len(names)] for k in range(count - new)]
+    return chosen, new
+
+
 def build_search_reply(keyword: str, count: int, image_base: str, secure_base: str,
-                       offset: int = 0) -> bytes:
+                       offset: int = 0, chosen: list[str] | None = None) -> bytes:
     """The reply body for a search: `count` statuses whose photos cycle through the set that
-    the keyword names (no statuses for "empty"), starting `offset` photos into the set."""
+    the keyword names (no statuses for "empty"), starting `offset` photos into the set; or,
+    when `chosen` is given, one status for each of those names."""
     set_name = image_set_for(keyword)
     names, per_status = IMAGE_SETS[set_name]
+    if chosen is not None:
+        names, per_status, offset, count = chosen, 1, 0, len(chosen)
     created = time.strftime("%a %b %d %H:%M:%S +0000 %Y", _STARTED)
     statuses = []
     if names:

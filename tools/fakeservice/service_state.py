@@ -6,6 +6,7 @@ import string
 import threading
 from dataclasses import dataclass
 
+import search_results
 from misbehaviour import MisbehaviourTable
 from oauth_check import NonceRegistry
 from request_log import RequestLog
@@ -52,6 +53,11 @@ class ServiceState:
         self._next_user_id = 4000001
         self._latest_request_token: RequestToken | None = None
         self._rotation = 0
+        self._photos_served = 0
+        # The pictures of the "photos" feed; the committed default set unless a directory
+        # of photographs was given.
+        self.photos: list[str] = []
+        self.photo_fresh = 8
 
     def issue_request_token(self) -> RequestToken:
         with self._lock:
@@ -78,6 +84,15 @@ class ServiceState:
             offset = self._rotation
             self._rotation += count
             return offset
+
+    def next_photo_feed(self, count: int) -> list[str]:
+        """The names of the next "photos" search; moves the feed on by what it brought."""
+        with self._lock:
+            names = self.photos or search_results.DEFAULT
+            chosen, new = search_results.rolling_feed(names, count, self._photos_served,
+                                                      self.photo_fresh)
+            self._photos_served += new
+            return chosen
 
     def redeem_request_token(self, token: str, verifier: str) -> tuple[AccessToken | None, str]:
         """Exchanges a request token and its PIN, once, for a new access token."""

@@ -29,12 +29,12 @@ namespace {
 
 std::string tileJson(const Tile& tile) {
     const Canvas* image = imageCanvasOf(tile);
-    const bool hasPicture = image != nullptr && image->surface.has_value();
+    const bool hasPicture = image != nullptr && tile.surface.has_value();
     std::string json = "{\"name\":" + jsonBytes(tile.name);
     json += ",\"rect\":[" + std::to_string(tile.rect.left) + "," + std::to_string(tile.rect.top) +
             "," + std::to_string(tile.rect.right) + "," + std::to_string(tile.rect.bottom) + "]";
-    json += ",\"width\":" + std::to_string(hasPicture ? image->surface->width : 0);
-    json += ",\"height\":" + std::to_string(hasPicture ? image->surface->height : 0);
+    json += ",\"width\":" + std::to_string(hasPicture ? image->rect.width() : 0);
+    json += ",\"height\":" + std::to_string(hasPicture ? image->rect.height() : 0);
     json += ",\"byte_size\":" + std::to_string(tile.byteSize);
     json += ",\"image_bytes\":" + std::to_string(tile.imageBytes.size());
     json += ",\"replaceable\":" + std::to_string(tile.replaceable);

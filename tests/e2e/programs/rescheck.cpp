@@ -9,36 +9,12 @@
 #include <string>
 
 #include "app/mark_bitmaps.h"
+#include "menu_json.h"
 #include "mosaic/marks.h"
 #include "probe_json.h"
 #include "resources/resource.h"
 
 namespace {
-
-std::string menuJson(HMENU menu) {
-    std::string json = "[";
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[256] = {};
-        MENUITEMINFOW item{};
-        item.cbSize = sizeof item;
-        item.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_SUBMENU;
-        item.dwTypeData = text;
-        item.cch = 255;
-        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
-        if (i != 0) {
-            json += ",";
-        }
-        json += "{\"id\":" + std::to_string(item.wID) +
-                ",\"separator\":" + ((item.fType & MFT_SEPARATOR) ? "true" : "false") +
-                ",\"text\":" + jsonUtf8(text);
-        if (item.hSubMenu != nullptr) {
-            json += ",\"items\":" + menuJson(item.hSubMenu);
-        }
-        json += "}";
-    }
-    return json + "]";
-}
 
 std::string markJson(HMODULE module, int id, std::uint32_t frame, std::uint32_t key) {
     auto loaded = surfaceFromBitmapResource(module, id);
@@ -67,8 +43,8 @@ int main() {
     HMENU menu = LoadMenuW(module, MAKEINTRESOURCEW(IDR_CONTEXT_MENU));
     HMENU popup = menu != nullptr ? GetSubMenu(menu, 0) : nullptr;
     std::string json =
-        "{\"menu\":" + (popup != nullptr ? menuJson(popup) : std::string("null")) + ",\"marks\":{" +
-        markJson(module, IDB_NEW_IMAGE_MARK, kNewImageFrame, kNewImageKey) + "," +
+        "{\"menu\":" + (popup != nullptr ? menuItemsJson(popup) : std::string("null")) +
+        ",\"marks\":{" + markJson(module, IDB_NEW_IMAGE_MARK, kNewImageFrame, kNewImageKey) + "," +
         markJson(module, IDB_PINNED_MARK, kPinnedFrame, kPinnedKey) + "," +
         markJson(module, IDB_SELECTION_MARK, kSelectionFrame, kSelectionKey) + "}}\n";
     std::fwrite(json.data(), 1, json.size(), stdout);

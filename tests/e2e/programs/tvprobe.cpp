@@ -7,10 +7,15 @@
 //   info     <window>                            rectangles, styles, visibility
 //   post     <window> --msg M [--wparam N] [--lparam N]
 //   send     <window> --msg M [--wparam N] [--lparam N]
+//   paint-time <window> [--samples N] [--timeout-ms N]
+//                                                how long each forced repaint takes to answer
+//   pin-burst <window> --cells "X,Y;X,Y;..." [--rounds N] [--pause-ms N]
+//                                                right-clicks each client point in turn, closes
+//                                                the context menu and sends the pin command
 //   zorder   <window> --other <hwnd>             is the window above the other one
-//   children <window>                            child windows with class, text, id
-//   text     <window>                            the text the window itself reports
-//                                                (WM_GETTEXT: an edit field's contents)
+//   children <window>                            child windows with class, text, id, screen
+//                                                rectangle, enabled, check state (buttons)
+//                                                and the text the control holds (WM_GETTEXT)
 //   capture  <window> --out FILE [--method dc|print]  client area as a binary PPM
 //   clipboard                                    CF_TEXT bytes on the clipboard
 //   set-clipboard --hex BYTES                    puts CF_TEXT bytes on the clipboard
@@ -19,7 +24,8 @@
 //   activate <window>                            SetForegroundWindow
 //   hold-window [--title T] [--x N --y N --w N --h N] [--topmost]
 //                                                shows a plain window until it is closed
-//   menu-items                                   items of the open popup menu, if any
+//   menu-items                                   the popup menus shown, top first: items with
+//                                                check marks, rectangles and submenus
 //
 // <window> is --hwnd N, or --class C and/or --title T (the first match in z-order).
 #include <windows.h>
@@ -268,6 +274,101 @@ int commandMessage(HWND w, const Arguments& args, bool send) {
                 ok ? 0 : 1);
 }
 
+// Invalidates the window and sends it WM_PAINT, timing until its procedure has answered:
+// a window thread that is blocked answers late or not at all.
+int commandPaintTime(HWND w, const Arguments& args) {
+    const long long samples = std::max(1LL, args.number(L"samples", 5));
+    const auto timeout = static_cast<UINT>(args.number(L"timeout-ms", 2000));
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    std::string times;
+    double worst = 0;
+    bool answered = true;
+    for (long long i = 0; i < samples; ++i) {
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE);
+        LARGE_INTEGER start{};
+        LARGE_INTEGER end{};
+        DWORD_PTR result = 0;
+        QueryPerformanceCounter(&start);
+        const LRESULT ok = SendMessageTimeoutW(w, WM_PAINT, 0, 0, SMTO_NORMAL, timeout, &result);
+        QueryPerformanceCounter(&end);
+        const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                          static_cast<double>(frequency.QuadPart);
+        answered = answered && ok != 0;
+        worst = std::max(worst, ms);
+        if (i != 0) {
+            times += ",";
+        }
+        times += std::to_string(ms);
+        Sleep(30);
+    }
+    return emit("{\"answered\":" + jsonBool(answered) + ",\"max_ms\":" + std::to_string(worst) +
+                    ",\"ms\":[" + times + "]}",
+                answered ? 0 : 1);
+}
+
+bool popupMenuOpen() {
+    Arguments menuWindows;
+    menuWindows.values[L"class"] = L"#32768";
+    for (HWND menu : matchingWindows(menuWindows)) {
+        if (IsWindowVisible(menu)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool waitUntil(bool wanted, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (popupMenuOpen() != wanted) {
+        if (GetTickCount() - start >= timeoutMs) {
+            return false;
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+// Selecting a tile takes a right-click, which opens the context menu; the menu is closed
+// again (WM_CANCELMODE ends menu tracking) before the pin command "このタイルを固定する" is sent.
+int commandPinBurst(HWND w, const Arguments& args) {
+    std::vector<POINT> points;
+    const std::wstring cells = args.text(L"cells");
+    for (std::size_t at = 0; at < cells.size();) {
+        const std::size_t end = std::min(cells.find(L';', at), cells.size());
+        const std::wstring cell = cells.substr(at, end - at);
+        const std::size_t comma = cell.find(L',');
+        if (comma != std::wstring::npos) {
+            points.push_back(POINT{std::wcstol(cell.c_str(), nullptr, 10),
+                                   std::wcstol(cell.c_str() + comma + 1, nullptr, 10)});
+        }
+        at = end + 1;
+    }
+    if (points.empty()) {
+        return usage("pin-burst needs --cells X,Y;X,Y...");
+    }
+    const long long rounds = args.number(L"rounds", 1);
+    const auto pause = static_cast<DWORD>(args.number(L"pause-ms", 0));
+    long long toggles = 0;
+    for (long long round = 0; round < rounds; ++round) {
+        for (const POINT& point : points) {
+            if (!IsWindow(w)) {
+                return emit("{\"toggles\":" + std::to_string(toggles) + ",\"gone\":true}", 1);
+            }
+            PostMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
+            const bool opened = waitUntil(true, 2000);
+            PostMessageW(w, WM_CANCELMODE, 0, 0);
+            if (!opened || !waitUntil(false, 2000)) {
+                return emit("{\"toggles\":" + std::to_string(toggles) + ",\"menu\":false}", 1);
+            }
+            PostMessageW(w, WM_COMMAND, 40018, 0);
+            ++toggles;
+            Sleep(pause);
+        }
+    }
+    return emit("{\"toggles\":" + std::to_string(toggles) + "}");
+}
+
 int commandZorder(HWND w, const Arguments& args) {
     HWND other = reinterpret_cast<HWND>(static_cast<uintptr_t>(args.number(L"other")));
     if (!IsWindow(other)) {
@@ -295,6 +396,36 @@ BOOL CALLBACK collectChild(HWND child, LPARAM param) {
     return TRUE;
 }
 
+RECT childRect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    return r;
+}
+
+// The text a control of another process holds now; GetWindowText only sees the text it was
+// created with.
+std::wstring controlText(HWND control) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return {};
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                        reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(std::min(static_cast<size_t>(copied), text.size() - 1));
+    return text;
+}
+
+std::string checkState(HWND control) {
+    if (className(control) != L"Button") {
+        return "null";
+    }
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return jsonBool(state == BST_CHECKED);
+}
+
 int commandChildren(HWND w) {
     std::vector<HWND> children;
     EnumChildWindows(w, collectChild, reinterpret_cast<LPARAM>(&children));
@@ -308,23 +439,13 @@ int commandChildren(HWND w) {
         json += "{\"hwnd\":" + handleNumber(child) + ",\"class\":" + jsonUtf8(className(child)) +
                 ",\"text\":" + jsonUtf8(windowText(child)) +
                 ",\"id\":" + std::to_string(GetDlgCtrlID(child)) +
-                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) + "}";
+                ",\"visible\":" + jsonBool(IsWindowVisible(child) != 0) +
+                ",\"enabled\":" + jsonBool(IsWindowEnabled(child) != 0) +
+                ",\"checked\":" + checkState(child) + ",\"value\":" + jsonUtf8(controlText(child)) +
+                ",\"rect\":" + rectJson(childRect(child)) + "}";
         first = false;
     }
     return emit(json + "]}");
-}
-
-// GetWindowText of another process's window gives only its stored caption; the message
-// reaches the window procedure, so an edit field answers with its contents.
-int commandText(HWND w) {
-    std::wstring text(4096, L'\0');
-    DWORD_PTR copied = 0;
-    if (SendMessageTimeoutW(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                            SMTO_ABORTIFHUNG, 5000, &copied) == 0) {
-        return emit("{\"error\":\"no answer to WM_GETTEXT\"}", 1);
-    }
-    text.resize(std::min<std::size_t>(copied, text.size()));
-    return emit("{\"text\":" + jsonUtf8(text) + "}");
 }
 
 struct DeviceContext {
@@ -516,35 +637,84 @@ int commandHoldWindow(const Arguments& args) {
     return 0;
 }
 
-// The popup menu of another process cannot be read through its handle, so the
-// items are read from the menu window by MN_GETHMENU, which works in-process only
-// on Windows but across processes under Wine; callers treat an empty list as unknown.
+std::wstring besideThisProgram(const wchar_t* fileName) {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
+    path.resize(length);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + fileName;
+}
+
+// Loads a library into another process by a thread of its own there; true once it has run.
+bool loadIntoProcess(DWORD pid, const std::wstring& library) {
+    HANDLE process = OpenProcess(
+        PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_WRITE,
+        FALSE, pid);
+    if (process == nullptr) {
+        return false;
+    }
+    const SIZE_T bytes = (library.size() + 1) * sizeof(wchar_t);
+    void* remote =
+        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    bool loaded = false;
+    if (remote != nullptr && WriteProcessMemory(process, remote, library.c_str(), bytes, nullptr)) {
+        // kernel32 sits at the same address in every process of the prefix.
+        auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+        HANDLE thread = CreateRemoteThread(process, nullptr, 0, loadLibrary, remote, 0, nullptr);
+        if (thread != nullptr) {
+            DWORD exitCode = 0;
+            loaded = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 &&
+                     GetExitCodeThread(thread, &exitCode) && exitCode != 0;
+            CloseHandle(thread);
+        }
+    }
+    if (remote != nullptr) {
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return loaded;
+}
+
+// A popup menu can only be read inside the process that shows it: menureport.dll, loaded
+// into that process, writes the report of every menu it shows (top first, each with check
+// marks, screen rectangles and submenus), and this prints it.
 int commandMenuItems() {
     Arguments menuWindows;
     menuWindows.values[L"class"] = L"#32768";
-    auto found = matchingWindows(menuWindows);
-    std::string json = "{\"open\":" + jsonBool(!found.empty()) + ",\"items\":[";
-    if (!found.empty()) {
-        auto menu = reinterpret_cast<HMENU>(SendMessageW(found.front(), 0x01E1, 0, 0));
-        int count = menu != nullptr ? GetMenuItemCount(menu) : 0;
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[256] = {};
-            MENUITEMINFOW item{};
-            item.cbSize = sizeof item;
-            item.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
-            item.dwTypeData = text;
-            item.cch = 255;
-            if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item)) {
-                continue;
-            }
-            if (i != 0) {
-                json += ",";
-            }
-            json += "{\"id\":" + std::to_string(item.wID) + ",\"text\":" + jsonUtf8(text) +
-                    ",\"checked\":" + jsonBool((item.fState & MFS_CHECKED) != 0) + "}";
+    DWORD pid = 0;
+    for (HWND w : matchingWindows(menuWindows)) {
+        if (IsWindowVisible(w)) {
+            GetWindowThreadProcessId(w, &pid);
+            break;
         }
     }
-    return emit(json + "]}");
+    if (pid == 0) {
+        return emit("{\"open\":false,\"menus\":[]}");
+    }
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring reportPath =
+        std::wstring(folder) + L"tvprobe-menu-" + std::to_wstring(pid) + L".json";
+    DeleteFileW(reportPath.c_str());
+    if (!loadIntoProcess(pid, besideThisProgram(L"menureport.dll"))) {
+        return emit("{\"error\":\"cannot load the menu report into the process\"}", 1);
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        FILE* file = _wfopen(reportPath.c_str(), L"rb");
+        if (file != nullptr) {
+            std::string json;
+            char buffer[4096];
+            size_t got = 0;
+            while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+                json.append(buffer, got);
+            }
+            std::fclose(file);
+            DeleteFileW(reportPath.c_str());
+            return emit("{\"open\":true," + json.substr(1));
+        }
+        Sleep(100);
+    }
+    return emit("{\"error\":\"no menu report\"}", 1);
 }
 
 }  // namespace
@@ -571,7 +741,8 @@ int main() {
         return commandMenuItems();
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
-                       command == L"zorder" || command == L"children" || command == L"text" ||
+                       command == L"set-text" || command == L"zorder" || command == L"children" ||
+                       command == L"paint-time" || command == L"pin-burst" ||
                        command == L"capture" || command == L"raise" || command == L"lower" ||
                        command == L"activate";
     if (!needsWindow) {
@@ -587,14 +758,17 @@ int main() {
     if (command == L"post" || command == L"send") {
         return commandMessage(*window, args, command == L"send");
     }
+    if (command == L"pin-burst") {
+        return commandPinBurst(*window, args);
+    }
+    if (command == L"paint-time") {
+        return commandPaintTime(*window, args);
+    }
     if (command == L"zorder") {
         return commandZorder(*window, args);
     }
     if (command == L"children") {
         return commandChildren(*window);
-    }
-    if (command == L"text") {
-        return commandText(*window);
     }
     if (command == L"capture") {
         return commandCapture(*window, args);

@@ -1,0 +1,27 @@
+// The picture decoder with the program's own caps: any bytes either decode to a picture of
+// the size the frame header names, within the pixel cap, or give no picture.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "fuzz_check.h"
+#include "mosaic/image_limits.h"
+#include "mosaic/picture_decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    const auto header = readJpegSize(bytes);
+    const auto picture = decodePicture(bytes);
+    if (!picture) {
+        return 0;
+    }
+    FUZZ_CHECK(header.has_value());
+    FUZZ_CHECK(picture->width == header->width && picture->height == header->height);
+    FUZZ_CHECK(pictureSizeAcceptable(picture->width, picture->height));
+    FUZZ_CHECK(!picture->empty());
+    for (const std::uint32_t pixel : picture->pixels) {
+        FUZZ_CHECK((pixel & 0xFF000000u) == 0);
+    }
+    return 0;
+}
