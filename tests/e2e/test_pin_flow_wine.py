@@ -118,7 +118,7 @@ class FirstStart(unittest.TestCase):
         self.click_at(outer[2] - border - caption // 2 - 1, outer[1] + border + caption // 2)
 
     def field_text(self, dialog):
-        return self.control(dialog, IDC_PIN_EDIT)["text"]
+        return self.control(dialog, IDC_PIN_EDIT)["value"]
 
     def enter_pin(self, dialog, typed):
         """Types into the field; its text once the digits of what was typed arrived."""
