@@ -1,5 +1,6 @@
 #include "app/shell_seams.h"
 
+#include "http/service_config.h"
 #include "mosaic/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/credential_file.h"
@@ -12,6 +13,10 @@ void loadPinnedTilesAtStartup() {
 void runPinAuthorisation(HINSTANCE) {}
 
 void ensureCredentials(HINSTANCE instance) {
+    // A public hashtag timeline needs no signed requests, so no token and no PIN.
+    if (serviceConfig().source == SearchSource::HashtagTimeline) {
+        return;
+    }
     if (!LoadCredentialFile()) {
         runPinAuthorisation(instance);
         // Without a granted pair the program runs on; its searches are then refused.

@@ -52,3 +52,9 @@ void showPinnedSaveError() {
         hooks().showPinnedSaveError();
     }
 }
+
+void showTimelineRefusal() {
+    if (hooks().showTimelineRefusal) {
+        hooks().showTimelineRefusal();
+    }
+}

@@ -12,6 +12,7 @@ int selectTileAt(std::int32_t x, std::int32_t y) {
     releaseSelection();
     Canvas copy;
     copy.name = tile->name;
+    copy.originalUrl = tile->originalUrl;
     copy.shown = 1;
     if (const Canvas* image = imageCanvasOf(*tile)) {
         copy.rect = image->rect;

@@ -12,7 +12,7 @@ int selectTileAt(std::int32_t x, std::int32_t y);
 // The context menu has closed: redraws the tiles, requests a repaint, clears shown.
 void endSelection();
 
-// The selection copy (name, image rect, image copy, shown), or none. Valid until the next
+// The selection copy (name, original address, image rect, image copy, shown), or none. Valid until the next
 // selectTileAt or releaseSelection.
 const Canvas* selectedTile();
 

@@ -142,13 +142,14 @@ bool makeImageCanvas(Tile& tile, Surface picture) {
 }
 
 bool enqueueTile(std::string_view url, std::int32_t byteSize, Surface picture,
-                 std::vector<std::uint8_t> imageBytes) {
+                 std::vector<std::uint8_t> imageBytes, std::string_view originalUrl) {
     CanvasList* queue = queuedTiles();
     if (queue == nullptr || !isAcceptableCanvasName(url)) {
         return false;
     }
     Tile tile;
     tile.name = url;
+    tile.originalUrl = originalUrl;
     tile.byteSize = byteSize;
     tile.imageBytes = std::move(imageBytes);
     if (!makeImageCanvas(tile, std::move(picture))) {
