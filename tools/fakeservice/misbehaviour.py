@@ -19,6 +19,10 @@ MODES = (
     "oversize",
     "close",
     "delay",
+    "status401",
+    "status403",
+    "status429",
+    "exhausted",
 )
 SERVERS = ("api", "image", "untrusted")
 MAX_STALL_SECONDS = 60.0

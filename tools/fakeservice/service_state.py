@@ -52,6 +52,8 @@ class ServiceState:
         self._next_user_id = 4000001
         self._latest_request_token: RequestToken | None = None
         self._rotation = 0
+        self.timeline_token = None
+        self._timeline_requests = 0
 
     def issue_request_token(self) -> RequestToken:
         with self._lock:
@@ -78,6 +80,13 @@ class ServiceState:
             offset = self._rotation
             self._rotation += count
             return offset
+
+    def take_rate_limit(self) -> int:
+        """Counts one timeline request; what is left of the limit (never below 1, since only
+        an armed misbehaviour exhausts it)."""
+        with self._lock:
+            self._timeline_requests += 1
+            return max(1, 300 - self._timeline_requests)
 
     def redeem_request_token(self, token: str, verifier: str) -> tuple[AccessToken | None, str]:
         """Exchanges a request token and its PIN, once, for a new access token."""
