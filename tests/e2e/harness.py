@@ -252,13 +252,13 @@ class Program:
 class FakeService:
     """tools/fakeservice/fakeservice.py with its state in state_dir; info is service.json."""
 
-    def __init__(self, session, state_dir, timeout=20):
+    def __init__(self, session, state_dir, timeout=20, args=()):
         self.state_dir = Path(state_dir)
         self.state_dir.mkdir(parents=True, exist_ok=True)
         script = SOURCE_DIR / "tools" / "fakeservice" / "fakeservice.py"
         self.log = open(self.state_dir / "fakeservice.log", "wb")
         self.process = subprocess.Popen(
-            [sys.executable, str(script), "--state-dir", str(self.state_dir)],
+            [sys.executable, str(script), "--state-dir", str(self.state_dir), *args],
             stdout=self.log, stderr=subprocess.STDOUT)
         info_path = self.state_dir / "service.json"
         deadline = time.monotonic() + timeout
@@ -492,9 +492,10 @@ class WineSession:
         return subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,
                               timeout=30, stdout=subprocess.PIPE).stdout.decode()
 
-    def fake_service(self, state_dir=None):
+    def fake_service(self, state_dir=None, args=()):
+        """A fake service of its own (args: further command-line options of fakeservice.py)."""
         state_dir = Path(state_dir or self.tmp / ("fakeservice-%d" % len(self.services)))
-        service = FakeService(self, state_dir)
+        service = FakeService(self, state_dir, args=args)
         self.services.append(service)
         return service
 
