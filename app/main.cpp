@@ -65,6 +65,13 @@ void installShellHooks() {
     hooks.showPinnedSaveError = [] {
         MessageBoxW(shellState().mainWindow, L"エラー", L"固定ファイル保存失敗", MB_OK);
     };
+    // The worker holds the application mutex: a message box there would stop the paints.
+    hooks.showTimelineRefusal = [] {
+        HWND window = shellState().mainWindow;
+        if (window != nullptr) {
+            PostMessageW(window, kTimelineRefusedMessage, 0, 0);
+        }
+    };
     setShellHooks(std::move(hooks));
 }
 

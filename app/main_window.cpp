@@ -95,6 +95,15 @@ LRESULT onInitMenuPopup(HWND window, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, WM_INITMENUPOPUP, wParam, lParam);
 }
 
+LRESULT onTimelineRefused(HWND window) {
+    MessageBoxW(
+        window,
+        L"サーバーがハッシュタグのタイムラインを公開していません。"
+        L"txts/service.txt の access_token にこのサーバーのアクセストークンを書いてください。",
+        L"タイムライン取得失敗", MB_OK | MB_ICONWARNING);
+    return 0;
+}
+
 }  // namespace
 
 bool registerMainWindowClass(HINSTANCE instance) {
@@ -153,6 +162,8 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             return onLButtonDoubleClick(window, lParam);
         case WM_RBUTTONDOWN:
             return onRButtonDown(window, lParam);
+        case kTimelineRefusedMessage:
+            return onTimelineRefused(window);
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -3,6 +3,7 @@
 #include "app/enlarged_view.h"
 #include "app/first_start_authorisation.h"
 #include "app/shell_state.h"
+#include "http/service_config.h"
 #include "mosaic/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/credential_file.h"
@@ -17,6 +18,10 @@ void runPinAuthorisation(HINSTANCE) {
 }
 
 void ensureCredentials(HINSTANCE instance) {
+    // A public hashtag timeline needs no signed requests, so no token and no PIN.
+    if (serviceConfig().source == SearchSource::HashtagTimeline) {
+        return;
+    }
     if (!LoadCredentialFile()) {
         runPinAuthorisation(instance);
         // Without a granted pair the program runs on; its searches are then refused.

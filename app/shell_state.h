@@ -41,3 +41,5 @@ inline constexpr const wchar_t* kMainWindowClass = L"TWITTER_ORVELAN";
 inline constexpr const wchar_t* kMainWindowTitle = L"tilvane";
 inline constexpr UINT_PTR kSearchTimerId = 1;
 inline constexpr UINT kSearchTimerPeriodMs = 10000;
+// Posted by the search worker: the timeline's server refused to show it without a token.
+inline constexpr UINT kTimelineRefusedMessage = WM_APP + 1;

@@ -11,3 +11,18 @@ bool HttpFetch(std::vector<char>& body, std::string_view url,
     const auto status = ReadStatusCode(client.response);
     return status && *status == 200;
 }
+
+bool HttpFetch(std::vector<char>& body, std::string_view url, const FetchOptions& options,
+               FetchReply& reply) {
+    const Url parsed = ParseUrl(url);
+    WebClient client;
+    if (!options.userAgent.empty()) {
+        client.userAgent = options.userAgent;
+    }
+    client.extraHeaderLines = options.extraHeaderLines;
+    client.Perform(parsed, std::nullopt, client.response);
+    body = client.response.body;
+    reply.status = ReadStatusCode(client.response);
+    reply.headerLines = client.response.headerLines;
+    return reply.status && *reply.status == 200;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -10,3 +11,19 @@
 // plain main(): the socket and TLS libraries start themselves.
 bool HttpFetch(std::vector<char>& body, std::string_view url,
                std::optional<std::string_view> formBody = std::nullopt);
+
+// What a GET sends beyond the fixed request.
+struct FetchOptions {
+    std::string userAgent;                      // empty: the generic client's name
+    std::vector<std::string> extraHeaderLines;  // complete lines, e.g. "Authorization: ..."
+};
+
+// What came back beside the body.
+struct FetchReply {
+    std::optional<unsigned> status;        // none when no status line could be read
+    std::vector<std::string> headerLines;  // the status line first; empty after a failure
+};
+
+// A GET as above with the options' header lines; reply gets the status and the header lines.
+bool HttpFetch(std::vector<char>& body, std::string_view url, const FetchOptions& options,
+               FetchReply& reply);

@@ -1,5 +1,7 @@
 #include "http/http_response.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -101,4 +103,31 @@ std::optional<unsigned> ReadStatusCode(const HttpResponse& response) {
         return std::nullopt;
     }
     return ScanUnsigned(line);
+}
+
+std::optional<std::string> HeaderValue(const std::vector<std::string>& headerLines,
+                                       std::string_view name) {
+    const auto sameLetters = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    constexpr std::string_view kBlank = " \t";
+    for (std::size_t i = 1; i < headerLines.size(); ++i) {
+        const std::string_view line = headerLines[i];
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos || !sameLetters(line.substr(0, colon), name)) {
+            continue;
+        }
+        std::string_view value = line.substr(colon + 1);
+        const auto first = value.find_first_not_of(kBlank);
+        if (first == std::string_view::npos) {
+            return std::string();
+        }
+        value = value.substr(first, value.find_last_not_of(kBlank) - first + 1);
+        return std::string(value);
+    }
+    return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One reply split into its header lines (status line first, without line ends) and
@@ -17,3 +18,8 @@ void ParseResponse(const char* first, const char* last, HttpResponse& response);
 
 // The status code of a first line "HTTP/<major>.<minor> <code>...", if it reads as one.
 std::optional<unsigned> ReadStatusCode(const HttpResponse& response);
+
+// The value of the first header line named name (any letter case), without the white space
+// around it; the status line is never taken for one. None when no line has that name.
+std::optional<std::string> HeaderValue(const std::vector<std::string>& headerLines,
+                                       std::string_view name);

@@ -54,6 +54,16 @@ ServiceConfig ParseServiceConfig(std::string_view text) {
             config.consumerSecret = value;
         } else if (key == "ca_bundle") {
             config.caBundle = value;
+        } else if (key == "source") {
+            if (value == "mastodon") {
+                config.source = SearchSource::HashtagTimeline;
+            } else if (value == "twitter") {
+                config.source = SearchSource::Designed;
+            }
+        } else if (key == "access_token") {
+            config.accessToken = value;
+        } else if (key == "show_sensitive") {
+            config.showSensitive = value == "1";
         }
     }
     return config;

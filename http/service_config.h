@@ -16,6 +16,12 @@
 //   ca_bundle=path/to/ca.pem          a PEM file of extra trusted roots, relative to the
 //                                     working directory or absolute; added to the
 //                                     system's roots
+//   source=mastodon                   search the public hashtag timeline of the
+//                                     Mastodon-compatible server at service_url instead
+//                                     ("twitter", or no source, keeps the built-in service)
+//   access_token=...                  sent as a bearer token to a server that does not show
+//                                     its timelines anonymously (the hashtag timeline only)
+//   show_sensitive=1                  also show pictures of posts marked sensitive
 
 #include <string>
 #include <string_view>
@@ -25,11 +31,19 @@ inline constexpr const char* kDefaultServiceUrl = "https://api.twitter.com";
 inline constexpr std::size_t kMaxServiceConfigBytes = 64 * 1024;
 inline constexpr const char* kServiceConfigPath = "./txts/service.txt";
 
+enum class SearchSource {
+    Designed,         // the built-in service's signed keyword search
+    HashtagTimeline,  // a Mastodon-compatible server's public hashtag timeline
+};
+
 struct ServiceConfig {
     std::string serviceUrl = kDefaultServiceUrl;  // without a trailing '/'
     std::string consumerKey;                      // empty: the built-in registration
     std::string consumerSecret;                   // empty: the built-in registration
     std::string caBundle;                         // empty: the system's roots only
+    SearchSource source = SearchSource::Designed;
+    std::string accessToken;  // empty: the timeline is read anonymously
+    bool showSensitive = false;
 };
 
 // Reads a configuration text; never fails (what it cannot use stays built-in).

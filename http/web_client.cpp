@@ -50,12 +50,17 @@ bool HasBytes(FormBody formBody) {
 
 void WebClient::BuildHeaders(const Url& url, FormBody formBody) {
     requestHeaders.push_back("Host: " + url.host);
-    requestHeaders.emplace_back("User-Agent: Generic Web Client");
+    requestHeaders.push_back("User-Agent: " + userAgent);
     requestHeaders.emplace_back("Accept: */*");
     requestHeaders.emplace_back("Connection: close");
     if (formBody) {
         requestHeaders.push_back("Content-Length: " + std::to_string(formBody->size()));
         requestHeaders.emplace_back("Content-Type: application/x-www-form-urlencoded");
+    }
+    for (const std::string& line : extraHeaderLines) {
+        if (line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos) {
+            requestHeaders.push_back(line);
+        }
     }
 }
 

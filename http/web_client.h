@@ -14,6 +14,8 @@ class ByteStream;
 class SocketStream;
 class TlsStream;
 
+inline constexpr const char* kGenericUserAgent = "Generic Web Client";
+
 // The bytes of a form body; its presence, not its length, makes a request a POST.
 using FormBody = std::optional<std::string_view>;
 
@@ -29,9 +31,14 @@ class WebClient {
     std::vector<std::string> requestHeaders;
     std::string lastError;
     HttpResponse response;
+    // What the User-Agent line names.
+    std::string userAgent = kGenericUserAgent;
+    // Further complete header lines, sent after the fixed ones; a line holding a CR, LF or
+    // NUL byte is never sent, so no value can start a header of its own.
+    std::vector<std::string> extraHeaderLines;
 
-    // Appends the Host, User-Agent, Accept and Connection lines, and for a form body
-    // its Content-Length and Content-Type.
+    // Appends the Host, User-Agent, Accept and Connection lines, for a form body its
+    // Content-Length and Content-Type, then the extra lines.
     void BuildHeaders(const Url& url, FormBody formBody);
     // The request line, every header line and the empty line, each ended by CR LF.
     std::string BuildRequestText(const Url& url, FormBody formBody) const;

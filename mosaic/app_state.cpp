@@ -66,3 +66,9 @@ void showPinnedSaveError() {
         hooks().showPinnedSaveError();
     }
 }
+
+void showTimelineRefusal() {
+    if (hooks().showTimelineRefusal) {
+        hooks().showTimelineRefusal();
+    }
+}

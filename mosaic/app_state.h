@@ -22,6 +22,7 @@ struct DormantPin {
     std::string name;
     std::int32_t column = 0;
     std::int32_t row = 0;
+    std::string originalUrl;
 };
 
 // The process-wide state of the mosaic. The grid and the queue are guarded by appMutex; the
@@ -83,6 +84,9 @@ struct ShellHooks {
     std::function<void()> requestRepaint;
     // The message box "エラー" / "固定ファイル保存失敗" owned by the main window.
     std::function<void()> showPinnedSaveError;
+    // The message that the server refuses its timeline without an access_token; called from
+    // the search worker, so the shell hands it to the user-interface thread.
+    std::function<void()> showTimelineRefusal = {};
 };
 
 // Installed once at start-up, before the first worker exists.
@@ -90,3 +94,4 @@ void setShellHooks(ShellHooks hooks);
 
 void requestRepaint();
 void showPinnedSaveError();
+void showTimelineRefusal();

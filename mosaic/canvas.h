@@ -66,6 +66,9 @@ struct Canvas {
     Rect rect;
     // Group: "main" or "sub". Tile: the image URL. Image canvas: "kakudai".
     std::string name;
+    // Tile: the address of the full-size picture when its source names one; empty when the
+    // full size is the name with ":orig" (the built-in service).
+    std::string originalUrl;
     // Tile: size in bytes of the encoded image.
     std::int32_t byteSize = 0;
     // Tile: its picture at its cell's size, made by the stretch the paint would make of the

@@ -11,9 +11,12 @@ std::string imageRequestUrl(const std::string& url, bool original) {
 }
 
 DownloadResult downloadImage(const std::string& url) {
+    return downloadImageFrom(imageRequestUrl(url, optionOr("original", 0) == 1));
+}
+
+DownloadResult downloadImageFrom(const std::string& address) {
     DownloadResult result;
-    const bool original = optionOr("original", 0) == 1;
-    FetchedBody body = fetchUrlBody(imageRequestUrl(url, original), kMaxImageBytes);
+    FetchedBody body = fetchUrlBody(address, kMaxImageBytes);
     if (!body.opened || body.overLimit) {
         return result;
     }

@@ -22,6 +22,9 @@ struct DownloadResult {
 // decodes it. Called on the search worker; every call uses its own connection.
 DownloadResult downloadImage(const std::string& url);
 
+// Downloads and decodes the image at exactly this address.
+DownloadResult downloadImageFrom(const std::string& address);
+
 // The address actually requested for a link: url, plus ":orig" when original is true.
 std::string imageRequestUrl(const std::string& url, bool original);
 

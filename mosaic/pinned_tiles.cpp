@@ -14,6 +14,7 @@
 #include "mosaic/picture_decoder.h"
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
+#include "oauth/percent_encoding.h"
 #include "settings/file_open.h"
 #include "settings/file_replace.h"
 #include "settings/option_store.h"
@@ -77,11 +78,6 @@ std::string hashedFileName(std::string_view tileName) {
     return "tile_" + std::string(hex.data()) + ".jpg";
 }
 
-std::string listLine(std::string_view name, std::int32_t column, std::int32_t row) {
-    return "name=" + std::string(name) + ",x=" + std::to_string(column) +
-           ",y=" + std::to_string(row) + "\n";
-}
-
 bool fileExists(const std::filesystem::path& path) {
     std::error_code error;
     return std::filesystem::exists(path, error);
@@ -125,7 +121,8 @@ void forgetDormantPins(const std::string& name) {
 }
 
 void pin(Tile& tile) {
-    if (!isListableTileName(tile.name)) {
+    if (!isListableTileName(tile.name) ||
+        (!tile.originalUrl.empty() && !listedOriginalUrl(tile.originalUrl))) {
         // Its list line would read back as another name or another cell.
         showPinnedSaveError();
         return;
@@ -175,6 +172,7 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     }
     Tile tile;
     tile.name = pin.entry.name;
+    tile.originalUrl = pin.entry.originalUrl;
     tile.rect = cellRect(Cell{pin.entry.column, pin.entry.row});
     tile.replaceable = 0;
     tile.byteSize = static_cast<std::int32_t>(pin.bytes.size());
@@ -212,6 +210,38 @@ std::string pinnedFileName(std::string_view tileName) {
         }
     }
     return hashedFileName(tileName);
+}
+
+std::optional<std::string> listedOriginalUrl(std::string_view originalUrl) {
+    std::string listed;
+    for (const char c : originalUrl) {
+        if (c == '\r' || c == '\n' || c == '\0') {
+            return std::nullopt;
+        }
+        if (c == '%') {
+            listed += "%25";
+        } else if (c == ',') {
+            listed += "%2C";
+        } else {
+            listed.push_back(c);
+        }
+    }
+    if (listed.empty() || listed.size() > kMaxValueBytes) {
+        return std::nullopt;
+    }
+    return listed;
+}
+
+std::string pinnedListLine(std::string_view name, std::int32_t column, std::int32_t row,
+                           std::string_view originalUrl) {
+    std::string line =
+        "name=" + std::string(name) + ",x=" + std::to_string(column) + ",y=" + std::to_string(row);
+    // The reader takes a last value without a "," only when no key name occurs in it, which
+    // an address rarely avoids; the closing "," ends it instead.
+    if (const auto listed = listedOriginalUrl(originalUrl); !originalUrl.empty() && listed) {
+        line += ",orig=" + *listed + ",";
+    }
+    return line + "\n";
 }
 
 bool isListableTileName(std::string_view tileName) {
@@ -307,13 +337,13 @@ bool writePinnedList(const std::filesystem::path& path) {
     if (const CanvasList* grid = gridTiles()) {
         for (const Tile& tile : *grid) {
             if (tile.replaceable == 0) {
-                text += listLine(tile.name, tile.rect.left / state.tileWidth,
-                                 tile.rect.top / state.tileHeight);
+                text += pinnedListLine(tile.name, tile.rect.left / state.tileWidth,
+                                       tile.rect.top / state.tileHeight, tile.originalUrl);
             }
         }
     }
     for (const DormantPin& pin : state.dormantPins) {
-        text += listLine(pin.name, pin.column, pin.row);
+        text += pinnedListLine(pin.name, pin.column, pin.row, pin.originalUrl);
     }
 
     // Replaced as a whole, so a failed write keeps the old list.
@@ -332,13 +362,15 @@ void loadPinnedTiles(const std::filesystem::path& path) {
         std::string name;
         std::int32_t column = 0;
         std::int32_t row = 0;
-        std::array<KeyTarget, 3> table{KeyTarget{"name", nullptr, &name},
-                                       KeyTarget{"x", &column, nullptr},
-                                       KeyTarget{"y", &row, nullptr}};
+        std::string listedOriginal;
+        std::array<KeyTarget, 4> table{
+            KeyTarget{"name", nullptr, &name}, KeyTarget{"x", &column, nullptr},
+            KeyTarget{"y", &row, nullptr}, KeyTarget{"orig", nullptr, &listedOriginal}};
         if (!readKeyValueLine(file.get(), table)) {
             break;
         }
-        if (!std::all_of(table.begin(), table.end(), [](const KeyTarget& t) { return t.found; })) {
+        if (!std::all_of(table.begin(), table.begin() + 3,
+                         [](const KeyTarget& t) { return t.found; })) {
             continue;
         }
         // A name cut by the reader would be another address than the one pinned. The line is
@@ -347,8 +379,10 @@ void loadPinnedTiles(const std::filesystem::path& path) {
         if (table[0].truncated) {
             continue;
         }
+        // A cut address would copy as another one; the tile then offers the name's.
+        const bool hasOriginal = table[3].found && !table[3].truncated;
         LoadingPin pin;
-        pin.entry = DormantPin{name, column, row};
+        pin.entry = DormantPin{name, column, row, hasOriginal ? PercentDecode(listedOriginal) : ""};
         pin.onGrid =
             grid != nullptr && column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
         pin.file = pinnedFolder() / pinnedFileName(name);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -21,6 +22,16 @@ std::string pinnedFileName(std::string_view tileName);
 // Whether a tile name survives a round trip through the pinned-tile list line.
 bool isListableTileName(std::string_view tileName);
 
+// A tile's full-size address as its list line holds it: "%" and "," percent-encoded, so the
+// value ends at the "," the line puts after it. None when it cannot be listed (empty, longer
+// than a value may be, or holding a line end or NUL).
+std::optional<std::string> listedOriginalUrl(std::string_view originalUrl);
+
+// One line of the list: "name=%s,x=%d,y=%d", then for a tile whose source named its
+// full-size address ",orig=<listedOriginalUrl>,", then a line feed.
+std::string pinnedListLine(std::string_view name, std::int32_t column, std::int32_t row,
+                           std::string_view originalUrl);
+
 // The command "このタイルを固定する": pins the grid tile named by the selection copy, or
 // unpins it when it is pinned.
 void togglePin();
@@ -37,7 +48,7 @@ int drawRetireNumber(std::mt19937& engine);
 // file there. Returns whether it moved.
 bool retirePinnedFile(std::string_view fileName);
 
-// Replaces the list at path with one "name=%s,x=%d,y=%d" line per pinned grid tile, in grid
+// Replaces the list at path with one line (pinnedListLine) per pinned grid tile, in grid
 // order, then one per dormant pin. The old list stays intact when writing fails.
 bool writePinnedList(const std::filesystem::path& path);
 

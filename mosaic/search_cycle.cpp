@@ -5,8 +5,10 @@
 #include <functional>
 #include <set>
 
+#include "http/service_config.h"
 #include "http/service_operations.h"
 #include "mosaic/app_state.h"
+#include "mosaic/hashtag_timeline.h"
 #include "mosaic/image_limits.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
@@ -61,8 +63,9 @@ std::size_t nextOccurrence(std::string_view body, std::string_view pattern, std:
 }
 
 // Downloads one link and queues it when it is a new picture; returns whether it was queued.
-bool queueNewImage(const std::string& url, const SearchCycleServices& services) {
-    DownloadResult download = services.download(url);
+bool queueNewImage(const ImageLink& link, const SearchCycleServices& services) {
+    const std::string& url = link.name;
+    DownloadResult download = services.download(link.fetchUrl);
     if (!download.ok || !download.picture || download.bytes.empty()) {
         return false;
     }
@@ -72,7 +75,8 @@ bool queueNewImage(const std::string& url, const SearchCycleServices& services) 
     if (isDuplicateImage(byteCount, width, height) || exitWasRequested()) {
         return false;
     }
-    return enqueueTile(url, byteCount, std::move(*download.picture), std::move(download.bytes));
+    return enqueueTile(url, byteCount, std::move(*download.picture), std::move(download.bytes),
+                       link.original);
 }
 
 }  // namespace
@@ -102,17 +106,28 @@ std::vector<std::string> extractImageLinks(std::string_view body) {
     return links;
 }
 
+std::int32_t searchPostCount(std::int32_t replaceableCount, std::int32_t postsPerSearch) {
+    return std::min(replaceableCount, postsPerSearch);
+}
+
 std::string searchCountText(std::int32_t replaceableCount, std::int32_t postsPerSearch) {
-    return std::to_string(std::min(replaceableCount, postsPerSearch));
+    return std::to_string(searchPostCount(replaceableCount, postsPerSearch));
 }
 
 SearchCycleServices defaultSearchCycleServices() {
-    return SearchCycleServices{
+    SearchCycleServices services{
         [](std::vector<char>& body, std::string keyword, std::string count) {
             return SearchTweets(body, std::move(keyword), std::move(count));
         },
-        [](const std::string& url) { return downloadImage(url); },
+        [](const std::string& address) { return downloadImageFrom(address); },
+        {},
     };
+    if (serviceConfig().source == SearchSource::HashtagTimeline) {
+        services.links = [](const std::string& keyword, std::int32_t postCount) {
+            return hashtagTimelineLinks(keyword, postCount);
+        };
+    }
+    return services;
 }
 
 int runSearchCycle(const SearchCycleServices& services) {
@@ -120,26 +135,26 @@ int runSearchCycle(const SearchCycleServices& services) {
     std::string keyword;
     getOption("kensaku_word", &unusedInt, &keyword);
     const std::int32_t replaceableCells = appState().replaceableCount.load();
-    const std::string count = searchCountText(replaceableCells, optionOr("serch_ken", 0));
-
-    std::vector<char> body;
-    services.search(body, keyword, count);
+    const std::int32_t postCount = searchPostCount(replaceableCells, optionOr("serch_ken", 0));
+    const LinkSource& source =
+        services.links ? services.links : designedLinkSource(services.search);
 
     int result = 0;
     // The service lists every photo more than once per post; a link refused once (failed,
     // undecodable, a duplicate) is not fetched again in the same cycle, so a broken or
     // stalling image host costs one download, not one per mention.
     std::set<std::string> refused;
-    for (const std::string& url : extractImageLinks(std::string_view(body.data(), body.size()))) {
+    for (const ImageLink& link : source(keyword, postCount)) {
         if (exitWasRequested()) {
             break;
         }
+        const std::string& url = link.name;
         // A name that cannot hold the whole address is never fetched: cutting it would name a
         // different image.
         if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url)) {
             continue;
         }
-        if (queueNewImage(url, services)) {
+        if (queueNewImage(link, services)) {
             result = 1;
         } else {
             refused.insert(url);

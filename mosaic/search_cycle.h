@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mosaic/image_download.h"
+#include "mosaic/link_source.h"
 
 // The image links of a search reply, in the order they appear: for every "media_url" value,
 // the bytes up to and including the first ".jpg", taken only when that ".jpg" comes before
@@ -14,17 +15,22 @@
 // first NUL byte.
 std::vector<std::string> extractImageLinks(std::string_view body);
 
-// The number of posts a search asks for, as decimal text: never more than the cells that a
-// new image may take.
+// The number of posts a search asks for: never more than the cells that a new image may take.
+std::int32_t searchPostCount(std::int32_t replaceableCount, std::int32_t postsPerSearch);
+// The same as decimal text.
 std::string searchCountText(std::int32_t replaceableCount, std::int32_t postsPerSearch);
 
 // What a cycle talks to; tests put their own in place of the real service and download.
 struct SearchCycleServices {
-    std::function<bool(std::vector<char>& body, std::string keyword, std::string count)> search;
-    std::function<DownloadResult(const std::string& url)> download;
+    // The built-in service's search, used when links is empty.
+    DesignedSearch search;
+    // Downloads and decodes exactly the address given (a link's fetchUrl).
+    std::function<DownloadResult(const std::string& address)> download;
+    // The source of a search's links; empty: the built-in service through search.
+    LinkSource links = {};
 };
 
-// The real search operation and image download.
+// The real services: the source that ./txts/service.txt chose, and the image download.
 SearchCycleServices defaultSearchCycleServices();
 
 // One search: asks the service, downloads each new image link and queues the pictures that

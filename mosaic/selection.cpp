@@ -12,6 +12,7 @@ int selectTileAt(std::int32_t x, std::int32_t y) {
     releaseSelection();
     Canvas copy;
     copy.name = tile->name;
+    copy.originalUrl = tile->originalUrl;
     copy.shown = 1;
     // Name and shown are all its commands and the selection mark need; the enlarged view
     // takes the picture from the tile itself.

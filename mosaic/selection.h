@@ -14,8 +14,8 @@ int selectTileAt(std::int32_t x, std::int32_t y);
 // The context menu has closed: redraws the tiles, requests a repaint, clears shown.
 void endSelection();
 
-// The selection copy (name, the picture's natural bounds, shown; no picture), or none. Valid until
-// the next selectTileAt or releaseSelection.
+// The selection copy (name, original address, the picture's natural bounds, shown; no
+// picture), or none. Valid until the next selectTileAt or releaseSelection.
 const Canvas* selectedTile();
 
 void releaseSelection();

@@ -188,13 +188,14 @@ std::optional<Surface> naturalPicture(const Tile& tile) {
 }
 
 bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& picture,
-                 std::vector<std::uint8_t> imageBytes) {
+                 std::vector<std::uint8_t> imageBytes, std::string_view originalUrl) {
     CanvasList* queue = queuedTiles();
     if (queue == nullptr || !isAcceptableCanvasName(url)) {
         return false;
     }
     Tile tile;
     tile.name = url;
+    tile.originalUrl = originalUrl;
     tile.byteSize = byteSize;
     tile.imageBytes = std::move(imageBytes);
     if (!makeImageCanvas(tile, picture)) {

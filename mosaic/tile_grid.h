@@ -67,8 +67,9 @@ std::optional<Surface> naturalPicture(const Tile& tile);
 
 // Appends a tile to the queue (search worker, under appMutex). Refuses names longer than
 // kMaxCanvasNameBytes, empty pictures and a missing queue; returns whether it was queued.
+// originalUrl is the full-size address its source named, if any.
 bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& picture,
-                 std::vector<std::uint8_t> imageBytes);
+                 std::vector<std::uint8_t> imageBytes, std::string_view originalUrl = {});
 
 // True when url is empty or occurs within the name of a grid tile or a queued tile.
 bool isKnownUrl(std::string_view url);

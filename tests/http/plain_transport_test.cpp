@@ -45,6 +45,35 @@ TEST_F(PlainTransport, GetSendsTheExactRequestAndReturnsTheBody) {
               "Client\r\nAccept: */*\r\nConnection: close\r\n\r\n");
 }
 
+TEST_F(PlainTransport, AGetWithOptionsSendsItsLinesAndHandsBackStatusAndHeaders) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send(
+            "HTTP/1.1 429 Too Many Requests\r\nX-RateLimit-Remaining: 0\r\n\r\nslow down");
+    });
+    FetchOptions options;
+    options.userAgent = "tilvane/9.9";
+    options.extraHeaderLines = {"Authorization: Bearer t0ken", "X-Evil: a\r\nHost: other"};
+    std::vector<char> body;
+    FetchReply reply;
+    EXPECT_FALSE(HttpFetch(body, server.Url("http", "/api/v1/x?limit=2"), options, reply));
+    EXPECT_EQ(Text(body), "slow down");
+    EXPECT_EQ(reply.status, 429u);
+    EXPECT_EQ(reply.headerLines, (std::vector<std::string>{"HTTP/1.1 429 Too Many Requests",
+                                                           "X-RateLimit-Remaining: 0"}));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    // A line that would smuggle in a header of its own is not sent at all.
+    EXPECT_EQ(server.Requests()[0],
+              "GET /api/v1/x?limit=2 HTTP/1.0\r\nHost: 127.0.0.1\r\nUser-Agent: tilvane/9.9\r\n"
+              "Accept: */*\r\nConnection: close\r\nAuthorization: Bearer t0ken\r\n\r\n");
+
+    FetchReply failed{200u, {"stale"}};
+    EXPECT_FALSE(HttpFetch(body, "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/",
+                           options, failed));
+    EXPECT_FALSE(failed.status.has_value());
+    EXPECT_TRUE(failed.headerLines.empty());
+}
+
 TEST_F(PlainTransport, PostSendsTheBodyRightAfterTheHead) {
     LocalServer server([](ServerConnection& connection) {
         connection.ReadRequest();

@@ -112,4 +112,18 @@ TEST(ReadStatusCode, ReadsOnlyTheFirstLine) {
     EXPECT_FALSE(ReadStatusCode(response));
 }
 
+TEST(HeaderValue, FindsANameInAnyCaseTrimmedAndNeverTheStatusLine) {
+    const std::vector<std::string> lines{"X-RateLimit-Reset: not the status line",
+                                         "Content-Type: text/plain",
+                                         "x-ratelimit-reset: \t2026 \t",
+                                         "X-RateLimit-Reset: second",
+                                         "Empty:",
+                                         "NoColon"};
+    EXPECT_EQ(HeaderValue(lines, "X-RateLimit-Reset"), "2026");
+    EXPECT_EQ(HeaderValue(lines, "empty"), "");
+    EXPECT_FALSE(HeaderValue(lines, "NoColon").has_value());
+    EXPECT_FALSE(HeaderValue(lines, "Content").has_value());
+    EXPECT_FALSE(HeaderValue({}, "Content-Type").has_value());
+}
+
 }  // namespace

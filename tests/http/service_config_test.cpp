@@ -94,4 +94,24 @@ TEST(ToUtf8, KeepsTextsUpToTheBoundAndDropsLongerOnes) {
     EXPECT_EQ(ToUtf8(atBound + "k"), "");
 }
 
+TEST(ParseServiceConfig, ChoosesTheHashtagTimelineWithItsTokenAndSensitivity) {
+    const ServiceConfig builtIn = ParseServiceConfig("service_url=https://social.example\n");
+    EXPECT_EQ(builtIn.source, SearchSource::Designed);
+    EXPECT_TRUE(builtIn.accessToken.empty());
+    EXPECT_FALSE(builtIn.showSensitive);
+
+    const ServiceConfig timeline = ParseServiceConfig(
+        "source=mastodon\r\nservice_url=https://social.example/\naccess_token=abc=def\n"
+        "show_sensitive=1\n");
+    EXPECT_EQ(timeline.source, SearchSource::HashtagTimeline);
+    EXPECT_EQ(timeline.serviceUrl, "https://social.example");
+    EXPECT_EQ(timeline.accessToken, "abc=def");
+    EXPECT_TRUE(timeline.showSensitive);
+
+    EXPECT_EQ(ParseServiceConfig("source=mastodon\nsource=twitter\n").source,
+              SearchSource::Designed);
+    EXPECT_EQ(ParseServiceConfig("source=Mastodon\n").source, SearchSource::Designed);
+    EXPECT_FALSE(ParseServiceConfig("show_sensitive=yes\n").showSensitive);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "grid_test_support.h"
+#include "mosaic/link_source.h"
 #include "mosaic/pinned_tiles.h"
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
@@ -129,6 +130,43 @@ TEST_F(PinnedTilesTest, PinnedTilesComeBackInTheirCellsAfterARestart) {
     restart(1500, 750);
     EXPECT_EQ(cellsOfGrid(), (std::vector<Cell>{{2, 2}, {9, 4}}));
     EXPECT_EQ(gridTiles()->back().rect, (Rect{1350, 600, 1500, 750}));
+}
+
+TEST_F(PinnedTilesTest, ATimelineTileKeepsItsOriginalAddressThroughARestart) {
+    rescaleGrid(750, 375);
+    // Commas, "=", "%" and every key name of the line inside the address.
+    const std::string original = "https://files.example/name/x/y/orig=1,2%2C/original/abc.jpeg";
+    Tile& tile = placeImage("https://files.example/cache/small/abc.jpeg", Cell{4, 1});
+    tile.originalUrl = original;
+    rightClickAndPin(tile);
+    placeImage("http://pbs.example/media/old.jpg", Cell{5, 1});
+    rightClickAndPin(gridTiles()->back());
+    EXPECT_EQ(readText(pinnedListPath()),
+              "name=https://files.example/cache/small/abc.jpeg,x=4,y=1,"
+              "orig=https://files.example/name/x/y/orig=1%2C2%252C/original/abc.jpeg,\n"
+              "name=http://pbs.example/media/old.jpg,x=5,y=1\n");
+
+    restart(750, 375);
+    ASSERT_EQ(gridTiles()->size(), 2u);
+    EXPECT_EQ(gridTiles()->front().originalUrl, original);
+    EXPECT_EQ(originalAddressOf(gridTiles()->front()), original);
+    EXPECT_EQ(gridTiles()->back().originalUrl, "");
+    EXPECT_EQ(originalAddressOf(gridTiles()->back()), "http://pbs.example/media/old.jpg:orig");
+
+    // The list written again after the restart is the same, byte for byte.
+    const std::string before = readText(pinnedListPath());
+    ASSERT_TRUE(writePinnedList(pinnedListPath()));
+    EXPECT_EQ(readText(pinnedListPath()), before);
+}
+
+TEST_F(PinnedTilesTest, AnOriginalAddressTooLongForTheListIsNotPinned) {
+    Tile& tile = placeImage("https://files.example/small/long.jpeg", Cell{0, 0});
+    tile.originalUrl = "https://files.example/" + std::string(200, ',') + ".jpeg";
+    rightClickAndPin(tile);
+    EXPECT_EQ(tile.replaceable, 1);
+    EXPECT_EQ(saveErrors_, 1);
+    EXPECT_FALSE(listedOriginalUrl("a\nb").has_value());
+    EXPECT_FALSE(listedOriginalUrl("").has_value());
 }
 
 TEST_F(PinnedTilesTest, AnExistingImageFileIsNotOverwritten) {

@@ -35,6 +35,8 @@ def parse_arguments(argv):
     parser.add_argument("--consumer-secret", default=DEFAULT_CONSUMER_SECRET)
     parser.add_argument("--access-token", help="preissue this access token instead of a random one")
     parser.add_argument("--access-token-secret", help="secret of the preissued access token")
+    parser.add_argument("--timeline-token",
+                        help="the hashtag timeline answers only requests with this bearer token")
     parser.add_argument("--misbehave", action="append", default=[], metavar="JSON",
                         help="arm a misbehaviour at start (repeatable), as for POST /_test/misbehave")
     parser.add_argument("--media-dir", type=Path, default=HERE / "media")
@@ -92,6 +94,7 @@ def main(argv=None) -> int:
     service.photos = media[2]
     service.photo_fresh = args.photo_fresh
     preissued = service.issue_access_token(args.access_token, args.access_token_secret)
+    service.timeline_token = args.timeline_token
     for item in args.armed:
         service.misbehaviours.arm(item)
 

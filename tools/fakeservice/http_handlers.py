@@ -4,6 +4,7 @@ import html
 import json
 import socketserver
 import ssl
+import time
 from dataclasses import dataclass
 from email.utils import formatdate
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -13,6 +14,7 @@ from urllib.parse import unquote
 import hostile_jpeg
 import misbehaviour
 import search_results
+import timeline_results
 from oauth_check import (
     CODE_COULD_NOT_AUTHENTICATE,
     as_utf8,
@@ -27,9 +29,12 @@ ACCESS_TOKEN_PATH = "/oauth/access_token"
 AUTHORIZE_PATH = "/oauth/authorize"
 MAX_REQUEST_BODY = 1024 * 1024
 
-REASONS = {200: "OK", 400: "Bad Request", 401: "Unauthorized", 404: "Not Found",
+REASONS = {200: "OK", 400: "Bad Request", 401: "Unauthorized", 403: "Forbidden",
+           404: "Not Found", 429: "Too Many Requests",
            405: "Method Not Allowed", 413: "Payload Too Large", 500: "Internal Server Error"}
-CONTENT_TYPES = {".jpg": "image/jpeg", ".png": "image/png"}
+CONTENT_TYPES = {".jpg": "image/jpeg", ".png": "image/png", ".mp4": "video/mp4"}
+RATE_LIMIT = 300
+TIMELINE_REFUSALS = {"status401": 401, "status403": 403, "status429": 429}
 
 
 @dataclass
@@ -37,6 +42,7 @@ class Reply:
     status: int
     body: bytes
     content_type: str
+    extra_headers: tuple = ()
 
     @property
     def is_json(self) -> bool:
@@ -213,6 +219,8 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             reply = self.media_reply(path, entry)
         elif path == SEARCH_PATH:
             reply = self.search_reply(path, params, entry)
+        elif path.startswith(timeline_results.TIMELINE_PREFIX):
+            reply = self.timeline_reply(path, query_pairs, entry)
         elif path == REQUEST_TOKEN_PATH:
             reply = self.request_token_reply(path, params, entry)
         elif path == ACCESS_TOKEN_PATH:
@@ -224,6 +232,8 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
 
         armed = self.server.service.misbehaviours.take(self.server.role, path, entry.get("keyword"))
         entry["misbehaviour"] = armed.mode if armed else None
+        if armed is not None and "tag" in entry:
+            reply, armed = self.timeline_misbehaviour(reply, armed)
         entry["status"] = reply.status
         self.record(entry)
         self.send_reply(reply, armed)
@@ -342,6 +352,53 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             f'<kbd><code id="oauth_pin">{pending.pin}</code></kbd></p>\n</div>',
         )
 
+    # --- hashtag timeline ------------------------------------------------------------------
+
+    def timeline_reply(self, path, query_pairs, entry) -> Reply:
+        service = self.server.service
+        tag = as_utf8(unquote(path[len(timeline_results.TIMELINE_PREFIX):], encoding="latin-1"))
+        values = {as_utf8(k): as_utf8(v) for k, v in query_pairs}
+        entry["tag"] = tag
+        entry["any"] = [as_utf8(v) for k, v in query_pairs if as_utf8(k) == "any[]"]
+        entry["image_set"] = search_results.image_set_for(tag)
+        entry["limit"] = timeline_results.parse_limit(values.get("limit"))
+        entry["since_id"] = values.get("since_id")
+        entry["user_agent"] = self.headers.get("User-Agent")
+        authorization = self.headers.get("Authorization")
+        entry["authorization"] = authorization
+        if self.command not in ("GET", "HEAD"):
+            return json_reply(404, {"error": "Record not found"})
+        if service.timeline_token and authorization != "Bearer " + service.timeline_token:
+            return json_reply(401, {"error": "This method requires an authenticated user"})
+        body = timeline_results.build_timeline_reply(
+            tag, service.image_base, entry["limit"], entry["since_id"],
+            values.get("only_media") == "true")
+        remaining = service.take_rate_limit()
+        entry["rate_limit_remaining"] = remaining
+        return Reply(200, body, "application/json; charset=utf-8",
+                     self.rate_limit_headers(remaining))
+
+    def rate_limit_headers(self, remaining, reset_seconds=300):
+        reset = time.strftime("%Y-%m-%dT%H:%M:%S.000Z", time.gmtime(time.time() + reset_seconds))
+        return (("X-RateLimit-Limit", str(RATE_LIMIT)), ("X-RateLimit-Remaining", str(remaining)),
+                ("X-RateLimit-Reset", reset))
+
+    def timeline_misbehaviour(self, reply, armed):
+        """The timeline's own refusals: 401 and 403 (no public preview), 429 and an exhausted
+        rate limit, until the reset `seconds` from now (default 300)."""
+        seconds = armed.seconds if armed.mode in ("status429", "exhausted") else 300
+        if armed.mode in TIMELINE_REFUSALS:
+            status = TIMELINE_REFUSALS[armed.mode]
+            text = "Too many requests" if status == 429 else "This method requires an authenticated user"
+            refused = json_reply(status, {"error": text})
+            if status == 429:
+                refused.extra_headers = self.rate_limit_headers(0, seconds)
+            return refused, None
+        if armed.mode == "exhausted":
+            reply.extra_headers = self.rate_limit_headers(0, seconds)
+            return reply, None
+        return reply, armed
+
     # --- media -----------------------------------------------------------------------------
 
     def media_reply(self, path, entry) -> Reply:
@@ -350,6 +407,10 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         orig = name.lower().endswith(":orig")
         if orig:
             name = name[: -len(":orig")]
+        # A timeline names the full size as /media/original/NAME.
+        if name.startswith("original/"):
+            name, orig = name[len("original/"):], True
+            entry["original_path"] = True
         entry["media"] = name
         entry["orig"] = orig
         content = originals.get(name) if orig else None
@@ -401,7 +462,7 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
 
     # --- replies -----------------------------------------------------------------------------
 
-    def head_bytes(self, status: int, content_type: str, length: int) -> bytes:
+    def head_bytes(self, status: int, content_type: str, length: int, extra=()) -> bytes:
         lines = [
             f"HTTP/1.1 {status} {REASONS.get(status, 'Status')}",
             f"Date: {formatdate(usegmt=True)}",
@@ -410,6 +471,7 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             f"Content-Length: {length}",
             "Cache-Control: no-cache, no-store, must-revalidate",
             "Connection: close",
+            *(f"{name}: {value}" for name, value in extra),
         ]
         return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
 
@@ -434,7 +496,7 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         elif armed is not None and armed.mode == "manyscans":
             reply = Reply(200, hostile_jpeg.empty_scans(scans=armed.scans), "image/jpeg")
             armed = None
-        head = self.head_bytes(reply.status, reply.content_type, len(reply.body))
+        head = self.head_bytes(reply.status, reply.content_type, len(reply.body), reply.extra_headers)
         body = reply.body if with_body else b""
         if armed is None:
             conn.sendall(head + body)

@@ -21,6 +21,10 @@ MODES = (
     "close",
     "delay",
     "manyscans",
+    "status401",
+    "status403",
+    "status429",
+    "exhausted",
 )
 SERVERS = ("api", "image", "untrusted")
 MAX_STALL_SECONDS = 60.0

@@ -58,6 +58,8 @@ class ServiceState:
         # of photographs was given.
         self.photos: list[str] = []
         self.photo_fresh = 8
+        self.timeline_token = None
+        self._timeline_requests = 0
 
     def issue_request_token(self) -> RequestToken:
         with self._lock:
@@ -93,6 +95,13 @@ class ServiceState:
                                                       self.photo_fresh)
             self._photos_served += new
             return chosen
+
+    def take_rate_limit(self) -> int:
+        """Counts one timeline request; what is left of the limit (never below 1, since only
+        an armed misbehaviour exhausts it)."""
+        with self._lock:
+            self._timeline_requests += 1
+            return max(1, 300 - self._timeline_requests)
 
     def redeem_request_token(self, token: str, verifier: str) -> tuple[AccessToken | None, str]:
         """Exchanges a request token and its PIN, once, for a new access token."""
