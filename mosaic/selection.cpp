@@ -2,6 +2,7 @@
 
 #include "mosaic/app_state.h"
 #include "mosaic/compositing.h"
+#include "mosaic/link_source.h"
 #include "mosaic/tile_grid.h"
 
 int selectTileAt(std::int32_t x, std::int32_t y) {
@@ -46,7 +47,7 @@ std::optional<std::string> selectedTileAddress(bool original) {
     if (copy == nullptr) {
         return std::nullopt;
     }
-    std::string address = original ? copy->name + ":orig" : copy->name;
+    std::string address = original ? originalAddressOf(*copy) : copy->name;
     if (address.size() > kMaxCanvasNameBytes) {
         return std::nullopt;
     }

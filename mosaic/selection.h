@@ -21,6 +21,8 @@ const Canvas* selectedTile();
 void releaseSelection();
 
 // What "URLコピー" (original false) and "オリジナルURLコピー" (original true) copy: the
-// selection copy's name, the latter followed by ":orig". None without a selection copy, and
-// none when the text would pass kMaxCanvasNameBytes, since a cut address names another image.
+// selection copy's name, the latter its full-size address (originalAddressOf: the name
+// followed by ":orig", or the address a hashtag timeline recorded). None without a selection
+// copy, and none when the text would pass kMaxCanvasNameBytes, since a cut address names
+// another image.
 std::optional<std::string> selectedTileAddress(bool original);

@@ -56,4 +56,24 @@ TEST_F(SelectionAddressTest, AnOriginalAddressPastTheNameLimitIsNotCut) {
     EXPECT_EQ(selectedTileAddress(true), std::nullopt);
 }
 
+TEST_F(SelectionAddressTest, ATimelineTileCopiesItsRecordedOriginalWithinTheSameLimit) {
+    Tile& tile = addGridTile("https://files.example/small/a.jpeg", Cell{0, 0}, false);
+    tile.originalUrl = "https://files.example/original/a.jpeg";
+    const std::string longest = "https://files.example/" + std::string(255 - 27, 'o') + ".jpeg";
+    ASSERT_EQ(longest.size(), 255u);
+    Tile& longTile = addGridTile("https://files.example/small/b.jpeg", Cell{1, 0}, false);
+    longTile.originalUrl = longest;
+    Tile& tooLongTile = addGridTile("https://files.example/small/c.jpeg", Cell{2, 0}, false);
+    tooLongTile.originalUrl = longest + "x";
+
+    selectTileAt(10, 10);
+    EXPECT_EQ(selectedTileAddress(false), "https://files.example/small/a.jpeg");
+    EXPECT_EQ(selectedTileAddress(true), "https://files.example/original/a.jpeg");
+    selectTileAt(160, 10);
+    EXPECT_EQ(selectedTileAddress(true), longest);
+    selectTileAt(310, 10);
+    EXPECT_EQ(selectedTileAddress(false), "https://files.example/small/c.jpeg");
+    EXPECT_EQ(selectedTileAddress(true), std::nullopt);
+}
+
 }  // namespace
