@@ -379,10 +379,15 @@ void loadPinnedTiles(const std::filesystem::path& path) {
         if (table[0].truncated) {
             continue;
         }
-        // A cut address would copy as another one; the tile then offers the name's.
-        const bool hasOriginal = table[3].found && !table[3].truncated;
+        // A cut address would copy as another one, and one edited to hold a line end could
+        // not be written back; the tile then offers the name's.
+        std::string original =
+            table[3].found && !table[3].truncated ? PercentDecode(listedOriginal) : "";
+        if (!listedOriginalUrl(original)) {
+            original.clear();
+        }
         LoadingPin pin;
-        pin.entry = DormantPin{name, column, row, hasOriginal ? PercentDecode(listedOriginal) : ""};
+        pin.entry = DormantPin{name, column, row, std::move(original)};
         pin.onGrid =
             grid != nullptr && column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
         pin.file = pinnedFolder() / pinnedFileName(name);
