@@ -20,6 +20,7 @@ bool HttpFetch(std::vector<char>& body, std::string_view url, const FetchOptions
         client.userAgent = options.userAgent;
     }
     client.extraHeaderLines = options.extraHeaderLines;
+    client.maxReplyBytes = options.maxReplyBytes;
     client.Perform(parsed, std::nullopt, client.response);
     body = client.response.body;
     reply.status = ReadStatusCode(client.response);

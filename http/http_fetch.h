@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "http/byte_stream.h"
 
 // Fetches url by GET, or by POST of formBody when one is given (even an empty one), over
 // TLS for "https" and plain TCP for "http". body is replaced by the reply's body (empty
@@ -16,6 +19,7 @@ bool HttpFetch(std::vector<char>& body, std::string_view url,
 struct FetchOptions {
     std::string userAgent;                      // empty: the generic client's name
     std::vector<std::string> extraHeaderLines;  // complete lines, e.g. "Authorization: ..."
+    std::size_t maxReplyBytes = kMaxReplyBytes;  // a longer reply (head and body) fails
 };
 
 // What came back beside the body.

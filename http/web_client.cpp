@@ -104,7 +104,7 @@ bool WebClient::ExchangePlain(const Url& url, FormBody formBody, std::vector<cha
         if (HasBytes(formBody)) {
             SendAll(stream, formBody->data(), formBody->size());
         }
-        ReceiveAll(stream, raw, deadline);
+        ReceiveAll(stream, raw, deadline, maxReplyBytes);
         return true;
     } catch (const Error& error) {
         raw.clear();
@@ -153,7 +153,7 @@ bool WebClient::ExchangeTls(const Url& url, FormBody formBody, std::vector<char>
         if (HasBytes(formBody)) {
             TlsSendAll(stream, formBody->data(), formBody->size());
         }
-        ReceiveAll(stream, raw, deadline);
+        ReceiveAll(stream, raw, deadline, maxReplyBytes);
         SSL_shutdown(connection.get());
         return true;
     } catch (const Error& error) {
@@ -189,8 +189,9 @@ void TlsSendAll(TlsStream& connection, const char* data, std::size_t size) {
     }
 }
 
-void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline) {
-    switch (ReadReply(stream, raw, deadline)) {
+void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline,
+                std::size_t maxBytes) {
+    switch (ReadReply(stream, raw, deadline, maxBytes)) {
         case ReplyStatus::Complete:
             return;
         case ReplyStatus::TooLarge:

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "http/byte_stream.h"
 #include "http/http_response.h"
 #include "http/io_timeout.h"
 #include "http/url.h"
 
-class ByteStream;
 class SocketStream;
 class TlsStream;
 
@@ -36,6 +36,8 @@ class WebClient {
     // Further complete header lines, sent after the fixed ones; a line holding a CR, LF or
     // NUL byte is never sent, so no value can start a header of its own.
     std::vector<std::string> extraHeaderLines;
+    // A reply (head and body) larger than this is refused.
+    std::size_t maxReplyBytes = kMaxReplyBytes;
 
     // Appends the Host, User-Agent, Accept and Connection lines, for a form body its
     // Content-Length and Content-Type, then the extra lines.
@@ -54,6 +56,7 @@ class WebClient {
 void SendAll(SocketStream& socket, const char* data, std::size_t size);
 void TlsSendAll(TlsStream& connection, const char* data, std::size_t size);
 
-// Appends the whole reply to raw; throws WebClient::Error when it stalls, grows too large
+// Appends the whole reply to raw; throws WebClient::Error when it stalls, grows past maxBytes
 // or is still arriving at the deadline.
-void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline);
+void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline,
+                std::size_t maxBytes = kMaxReplyBytes);

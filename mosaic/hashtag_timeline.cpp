@@ -20,6 +20,8 @@ using Json = nlohmann::json;
 constexpr std::string_view kTimelinePath = "/api/v1/timelines/tag/";
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 constexpr std::size_t kMaxPostIdDigits = 30;
+// Room for the reply's head beside a body of kMaxTimelineReplyBytes.
+constexpr std::size_t kMaxTimelineHeadBytes = 64 * 1024;
 
 bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
@@ -323,6 +325,8 @@ std::vector<ImageLink> fetchHashtagTimelineLinks(HashtagTimelineState& state,
 
     FetchOptions options;
     options.userAgent = kProgramUserAgent;
+    // The read stops there, so a huge reply costs neither the memory nor the parse.
+    options.maxReplyBytes = kMaxTimelineReplyBytes + kMaxTimelineHeadBytes;
     if (!config.accessToken.empty()) {
         options.extraHeaderLines.push_back("Authorization: Bearer " + config.accessToken);
     }

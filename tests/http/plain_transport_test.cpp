@@ -74,6 +74,24 @@ TEST_F(PlainTransport, AGetWithOptionsSendsItsLinesAndHandsBackStatusAndHeaders)
     EXPECT_TRUE(failed.headerLines.empty());
 }
 
+TEST_F(PlainTransport, AGetWithOptionsStopsReadingAtItsOwnReplyLimit) {
+    const std::string reply = HttpReply("200 OK", std::string(100, 'j'));
+    LocalServer server([&reply](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send(reply);
+    });
+    FetchOptions options;
+    options.maxReplyBytes = reply.size();
+    std::vector<char> body;
+    FetchReply fetched;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/"), options, fetched));
+    EXPECT_EQ(body.size(), 100u);
+    options.maxReplyBytes = reply.size() - 1;
+    EXPECT_FALSE(HttpFetch(body, server.Url("http", "/"), options, fetched));
+    EXPECT_TRUE(body.empty());
+    EXPECT_FALSE(fetched.status.has_value());
+}
+
 TEST_F(PlainTransport, PostSendsTheBodyRightAfterTheHead) {
     LocalServer server([](ServerConnection& connection) {
         connection.ReadRequest();
