@@ -12,7 +12,8 @@ from pathlib import Path
 
 import harness
 
-SERVICE_KEYS = ("service_url", "consumer_key", "consumer_secret", "ca_bundle")
+SERVICE_KEYS = ("service_url", "consumer_key", "consumer_secret", "ca_bundle", "source",
+                "access_token", "show_sensitive")
 
 
 def project_version():
