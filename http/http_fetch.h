@@ -17,8 +17,8 @@ bool HttpFetch(std::vector<char>& body, std::string_view url,
 
 // What a GET sends beyond the fixed request.
 struct FetchOptions {
-    std::string userAgent;                      // empty: the generic client's name
-    std::vector<std::string> extraHeaderLines;  // complete lines, e.g. "Authorization: ..."
+    std::string userAgent;                       // empty: the generic client's name
+    std::vector<std::string> extraHeaderLines;   // complete lines, e.g. "Authorization: ..."
     std::size_t maxReplyBytes = kMaxReplyBytes;  // a longer reply (head and body) fails
 };
 

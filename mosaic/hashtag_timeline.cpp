@@ -20,6 +20,8 @@ using Json = nlohmann::json;
 constexpr std::string_view kTimelinePath = "/api/v1/timelines/tag/";
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 constexpr std::size_t kMaxPostIdDigits = 30;
+constexpr int kFirstIsoYear = 1900;
+constexpr int kLastIsoYear = 2200;
 // Room for the reply's head beside a body of kMaxTimelineReplyBytes.
 constexpr std::size_t kMaxTimelineHeadBytes = 64 * 1024;
 
@@ -233,6 +235,10 @@ std::optional<TimelineClock::time_point> parseIsoTime(std::string_view text) {
     if (!year || !month || !day || !hour || !minute || !second || text[4] != '-' ||
         text[7] != '-' || (text[10] != 'T' && text[10] != 't' && text[10] != ' ') ||
         text[13] != ':' || text[16] != ':') {
+        return std::nullopt;
+    }
+    // The clock counts nanoseconds on some platforms: a time centuries away would overflow it.
+    if (*year < kFirstIsoYear || *year > kLastIsoYear) {
         return std::nullopt;
     }
     if (*month < 1 || *month > 12 || *day < 1 || *day > daysInMonth(*year, *month) || *hour > 23 ||

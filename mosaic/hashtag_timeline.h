@@ -58,7 +58,7 @@ struct TimelinePage {
 TimelinePage readTimelinePage(std::string_view body, bool original, bool showSensitive);
 
 // An ISO 8601 date and time ("2026-12-08T10:15:00.000Z", with an offset, or without one
-// for UTC), or none when the text is not one.
+// for UTC) in the years 1900 to 2200, or none when the text is not one.
 std::optional<TimelineClock::time_point> parseIsoTime(std::string_view text);
 
 // Until when a reply asks for no further requests: a 429 until X-RateLimit-Reset (or
