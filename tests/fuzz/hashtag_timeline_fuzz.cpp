@@ -1,0 +1,77 @@
+// A hashtag timeline's reply on any bytes, read with every choice of picture size and of
+// sensitive posts: the links are printable http(s) JPEG addresses that fit a tile name, the
+// newest id is a decimal text, and a link's original address survives the pinned list. The
+// input's first line also goes through the rate-limit reading as a reset time.
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "mosaic/hashtag_timeline.h"
+#include "mosaic/image_limits.h"
+#include "mosaic/pinned_tiles.h"
+#include "oauth/percent_encoding.h"
+
+namespace {
+
+bool isPrintableHttpAddress(std::string_view address) {
+    return (address.starts_with("https://") || address.starts_with("http://")) &&
+           address.size() <= kMaxTileNameLength &&
+           std::all_of(address.begin(), address.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return byte > 0x20 && byte < 0x7F;
+           });
+}
+
+bool endsInJpeg(std::string_view address) {
+    std::string tail(address.substr(address.size() - std::min<std::size_t>(address.size(), 5)));
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail.ends_with(".jpg") || tail.ends_with(".jpeg");
+}
+
+void checkPage(const TimelinePage& page, bool original) {
+    FUZZ_CHECK(page.readable || (page.links.empty() && page.newestId.empty()));
+    FUZZ_CHECK(page.newestId.size() <= 30);
+    FUZZ_CHECK(std::all_of(page.newestId.begin(), page.newestId.end(),
+                           [](char c) { return c >= '0' && c <= '9'; }));
+    for (const ImageLink& link : page.links) {
+        FUZZ_CHECK(isPrintableHttpAddress(link.name) && endsInJpeg(link.name));
+        FUZZ_CHECK(link.fetchUrl == link.name);
+        FUZZ_CHECK(isPrintableHttpAddress(link.original));
+        FUZZ_CHECK(!original || link.original == link.name);
+        // What a pin writes for the original reads back as the same address.
+        if (const auto listed = listedOriginalUrl(link.original)) {
+            FUZZ_CHECK(listed->find(',') == std::string::npos);
+            FUZZ_CHECK(PercentDecode(*listed) == link.original);
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view body(reinterpret_cast<const char*>(data), size);
+    for (const bool original : {false, true}) {
+        const TimelinePage shown = readTimelinePage(body, original, true);
+        const TimelinePage safe = readTimelinePage(body, original, false);
+        checkPage(shown, original);
+        checkPage(safe, original);
+        // Passing over sensitive posts only ever takes links away.
+        FUZZ_CHECK(safe.links.size() <= shown.links.size());
+        FUZZ_CHECK(safe.newestId == shown.newestId);
+    }
+
+    const std::string_view firstLine = body.substr(0, std::min(body.find('\n'), body.size()));
+    const TimelineClock::time_point now{};
+    const FetchReply reply{
+        429u, {"HTTP/1.1 429 Too Many Requests", "X-RateLimit-Reset: " + std::string(firstLine)}};
+    const auto pause = rateLimitPause(reply, now);
+    FUZZ_CHECK(pause && *pause > now && *pause <= now + kMaxRateLimitPause);
+    return 0;
+}
