@@ -12,6 +12,7 @@ import signing_client as client
 from service_process import REPO, ServiceTestCase
 from test_media import MEDIA, jpeg_size
 from test_search import media_names
+from test_timeline import TIMELINE, fetch, images_of
 
 MAKE_PHOTOS = REPO / "tools" / "fakeservice" / "make_photos.py"
 PHOTOS = [f"p{n:02d}-test.jpg" for n in range(12)]
@@ -44,6 +45,17 @@ class PhotoFeedTest(ServiceTestCase):
         self.assertEqual(second[3:], PHOTOS[9:2:-1], "then the latest earlier ones, newest first")
         third = media_names(client.signed_search(self.service, "photos", 2))
         self.assertEqual(third, PHOTOS[1:3], "a count below the fresh number is all new")
+
+    def test_the_photos_hashtag_timeline_posts_the_photographs(self):
+        status, _, posts = fetch(self.service, TIMELINE + "photos?limit=40&only_media=true")
+        self.assertEqual(status, 200)
+        shown = [preview.rsplit("/", 1)[1] for post in reversed(posts)
+                 for kind, preview, _ in images_of(post) if kind == "image"
+                 and not preview.endswith(".png")]
+        self.assertEqual(shown, PHOTOS, "oldest first once reversed")
+        newest = max(int(post["id"]) for post in posts)
+        _, _, later = fetch(self.service, TIMELINE + "photos?since_id=%d" % newest)
+        self.assertEqual(later, [], "all twelve were posted at once")
 
     def test_photos_and_their_originals_are_served(self):
         plain = client.exchange(self.service["image_url"] + "/media/" + PHOTOS[0])

@@ -370,9 +370,11 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             return json_reply(404, {"error": "Record not found"})
         if service.timeline_token and authorization != "Bearer " + service.timeline_token:
             return json_reply(401, {"error": "This method requires an authenticated user"})
+        # With photographs given, the "photos" tag is a timeline that grows with each request.
+        names = service.timeline_photos() if entry["image_set"] == "photos" else None
         body = timeline_results.build_timeline_reply(
             tag, service.image_base, entry["limit"], entry["since_id"],
-            values.get("only_media") == "true")
+            values.get("only_media") == "true", names)
         remaining = service.take_rate_limit()
         entry["rate_limit_remaining"] = remaining
         return Reply(200, body, "application/json; charset=utf-8",

@@ -60,6 +60,7 @@ class ServiceState:
         self.photo_fresh = 8
         self.timeline_token = None
         self._timeline_requests = 0
+        self._timeline_photo_requests = 0
 
     def issue_request_token(self) -> RequestToken:
         with self._lock:
@@ -102,6 +103,16 @@ class ServiceState:
         with self._lock:
             self._timeline_requests += 1
             return max(1, 300 - self._timeline_requests)
+
+    def timeline_photos(self) -> list[str] | None:
+        """The photographs posted to the "photos" timeline so far, oldest first: 40 at first,
+        `photo_fresh` more with every request; None without photographs."""
+        with self._lock:
+            if not self.photos:
+                return None
+            shown = 40 + self.photo_fresh * self._timeline_photo_requests
+            self._timeline_photo_requests += 1
+            return self.photos[:shown]
 
     def redeem_request_token(self, token: str, verifier: str) -> tuple[AccessToken | None, str]:
         """Exchanges a request token and its PIN, once, for a new access token."""

@@ -63,11 +63,13 @@ def _post(post_id, tag, number, attachments, sensitive, created, reblog=None):
     }
 
 
-def timeline_posts(tag, image_base):
-    """Every post of the tag's timeline, newest first. Post k (0 = oldest) shows the set's
-    k-th picture; every fourth is a boost of another account's post, every sixth is marked
-    sensitive, every third also carries a video, every fifth also a PNG."""
-    names, _ = search_results.IMAGE_SETS[search_results.image_set_for(tag)]
+def timeline_posts(tag, image_base, names=None):
+    """Every post of the tag's timeline, newest first. Post k (0 = oldest) shows the k-th
+    picture of `names` (default: the tag's image set); every fourth is a boost of another
+    account's post, every sixth is marked sensitive, every third also carries a video, every
+    fifth also a PNG."""
+    if names is None:
+        names, _ = search_results.IMAGE_SETS[search_results.image_set_for(tag)]
     created = time.strftime("%Y-%m-%dT%H:%M:%S.000Z", time.gmtime())
     posts = []
     for k, name in enumerate(names):
@@ -87,8 +89,8 @@ def timeline_posts(tag, image_base):
     return posts
 
 
-def build_timeline_reply(tag, image_base, limit, since_id=None, only_media=False):
-    posts = timeline_posts(tag, image_base)
+def build_timeline_reply(tag, image_base, limit, since_id=None, only_media=False, names=None):
+    posts = timeline_posts(tag, image_base, names)
     if since_id is not None and since_id.isdigit():
         posts = [p for p in posts if int(p["id"]) > int(since_id)]
     if only_media:
