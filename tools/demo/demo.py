@@ -6,6 +6,9 @@ With a display it runs there until the user ends the program (or presses Enter h
 Without one it runs on a private X server for a fixed course, takes screenshots along the
 way, writes a contact sheet of them and prints the folder that holds them as its last line.
 
+With --source mastodon the program reads the service's public hashtag timeline instead
+(service.txt says source=mastodon): it starts without key.txt and without the PIN flow.
+
 Needs the harness of the end-to-end tests (tests/e2e on PYTHONPATH) and a built
 build/windows/tilvane.exe."""
 
@@ -29,6 +32,7 @@ MENU_CLASS = "#32768"
 PIN_EDIT_ID = 1001
 OK_BUTTON_ID = 1
 SEARCH_PATH = "/1.1/search/tweets.json"
+TIMELINE_PREFIX = "/api/v1/timelines/tag/"
 REQUEST_TOKEN_PATH = "/oauth/request_token"
 WINDOW_WIDTH, WINDOW_HEIGHT = 1200, 600
 COLUMNS, ROWS = 10, 5
@@ -74,10 +78,10 @@ def label_font():
     return found if found and Path(found).is_file() else None
 
 
-def demo_options(display):
+def demo_options(display, keyword):
     width, height = screen_size(display)
     # Thirty results a search: the first one fills most of the wall at once.
-    return dict(harness.DEFAULT_OPTIONS, kensaku_word=KEYWORD, serch_ken=30, original=0,
+    return dict(harness.DEFAULT_OPTIONS, kensaku_word=keyword, serch_ken=30, original=0,
                 kaku_kousin=1, window_wid=WINDOW_WIDTH, window_hei=WINDOW_HEIGHT,
                 window_kotei=1, window_zzahyo=1,
                 window_x=max(0, (width - WINDOW_WIDTH) // 2),
@@ -85,8 +89,9 @@ def demo_options(display):
 
 
 class Demo:
-    def __init__(self, session, service, out, display):
+    def __init__(self, session, service, out, display, timeline=False):
         self.session = session
+        self.timeline = timeline
         self.service = service
         self.display = display
         self.shots = out / "shots"
@@ -99,7 +104,8 @@ class Demo:
     # -- the service ------------------------------------------------------------------
 
     def searches(self):
-        return [e for e in self.service.log_entries() if e.get("path") == SEARCH_PATH]
+        return [e for e in self.service.log_entries()
+                if e.get("path") == SEARCH_PATH or e.get("path", "").startswith(TIMELINE_PREFIX)]
 
     def issued_pin(self):
         """The PIN of the request token the program asked for last, as the service's page
@@ -191,11 +197,13 @@ class Demo:
     # -- the first start --------------------------------------------------------------
 
     def start(self, options):
+        service = (self.service.state_dir / "service.txt").read_text()
+        if self.timeline:
+            service = "source=mastodon\n" + service
         self.workdir = self.session.workdir(
-            "work", base=self.shots.parent, options=options, key=None,
-            service=(self.service.state_dir / "service.txt").read_text())
-        say("first start in %s: txts/ holds service.txt and the option file, no key.txt"
-            % self.workdir)
+            "work", base=self.shots.parent, options=options, key=None, service=service)
+        say("first start in %s: txts/ holds service.txt%s and the option file, no key.txt"
+            % (self.workdir, " (source=mastodon)" if self.timeline else ""))
         self.program = self.session.start_program(self.workdir)
 
     def wait_for_pin_dialog(self):
@@ -260,6 +268,13 @@ class Demo:
 
     def first_start(self, options):
         self.start(options)
+        if self.timeline:
+            if self.wait_for_pin_dialog() is not None:
+                raise RuntimeError("the hashtag timeline asked for a PIN")
+            self.program.wait_window(timeout=60)
+            say("no PIN asked; tilvane reads the public timeline of %s every 10 s"
+                % options["kensaku_word"])
+            return
         if not self.authorise():
             self.skip("the PIN dialog", "this build has no PIN authorisation yet")
             self.use_preissued_token(options)
@@ -267,7 +282,7 @@ class Demo:
         key = self.workdir / "txts" / "key.txt"
         if key.exists():
             say("access granted; the token is in %s" % key)
-        say("tilvane searches for \"%s\" every 10 s" % KEYWORD)
+        say("tilvane searches for \"%s\" every 10 s" % options["kensaku_word"])
 
     # -- the course without a display -------------------------------------------------
 
@@ -371,6 +386,8 @@ def main(argv=None):
     parser.add_argument("--out", type=Path, default=Path("build/demo"))
     parser.add_argument("--photo-dir", type=Path, help="crops made by make_photos.py")
     parser.add_argument("--searches", type=int, default=5)
+    parser.add_argument("--source", choices=("twitter", "mastodon"), default="twitter",
+                        help="mastodon: the service's public hashtag timeline, no PIN")
     args = parser.parse_args(argv)
     out = args.out.resolve()
     shots = out / "shots"
@@ -391,9 +408,14 @@ def main(argv=None):
         service = session.fake_service(state_dir=out / "service", arguments=service_arguments)
         say("fake service at %s, requests logged to %s"
             % (service.info["api_url"], service.info["log_file"]))
-        demo = Demo(session, service, out, display)
+        timeline = args.source == "mastodon"
+        demo = Demo(session, service, out, display, timeline)
+        # The timeline's own "photos" tag brings the photographs; without them its drawn
+        # pictures fill about half the wall.
+        keyword = ("#" + KEYWORD if args.photo_dir else "#tilvane") if timeline else KEYWORD
+        enough = 40 if args.photo_dir or not timeline else 20
         try:
-            demo.first_start(demo_options(display))
+            demo.first_start(demo_options(display, keyword))
             if display:
                 wait_for_user(demo.program)
                 demo.stop()
@@ -406,7 +428,7 @@ def main(argv=None):
         say("contact sheet: %s" % sheet)
         if demo.skipped:
             say("not shown: %s" % ", ".join(demo.skipped))
-        if filled < 40:
+        if filled < enough:
             say("the wall held only %d pictures" % filled)
             return 1
     print(shots, flush=True)
