@@ -1,20 +1,26 @@
 """The wall fed by a Mastodon-compatible server's public hashtag timeline: tilvane.exe under
-Wine with source=mastodon in service.txt, no key.txt and no PIN, against the fake service."""
+Wine with source=mastodon in service.txt, no key.txt and no PIN, against the fake service:
+previews and full-size pictures, the copy commands, a pinned tile through a restart,
+since_id, the refusal told once and a bearer token."""
 
 import sys
-import time
 import unittest
 
 import harness
-from test_wall import (COLUMNS, ROWS, WALL_OPTIONS, cell_interior_mean, expected_interior_mean,
-                       has_red_frame)
+import menu_driving as menu
+from harness import DEFAULT_OPTIONS
+from wall_pixels import COLUMNS, RED, ROWS, WallLayout, close_colours
 
 sys.path.insert(0, str(harness.SOURCE_DIR / "tools" / "fakeservice"))
 import timeline_results  # noqa: E402
 
 TIMELINE = "/api/v1/timelines/tag/"
-OPTIONS = dict(WALL_OPTIONS, kensaku_word="#cats")
+LAYOUT = WallLayout(755, 380)
+OPTIONS = dict(DEFAULT_OPTIONS, kensaku_word="#cats", serch_ken=20, kotei_render=1,
+               window_wid=LAYOUT.client_width, window_hei=LAYOUT.client_height,
+               window_kotei=1, window_zzahyo=1, window_x=40, window_y=50)
 REFUSAL_CAPTION = "タイムライン取得失敗"
+IDM_PIN_TILE, IDM_COPY_URL, IDM_COPY_ORIGINAL_URL = 40018, 40020, 40021
 
 
 def expected_pictures(tag, limit):
@@ -59,13 +65,32 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
                 % (service.info["api_url"], service.info["ca_file"], extra))
 
     def wait_for(self, what, check, timeout):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            result = check()
-            if result:
-                return result
-            time.sleep(0.5)
-        self.fail("no %s within %ss" % (what, timeout))
+        return harness.wait_until(check, timeout, what)
+
+    def wait_for_wall(self, program, cells, name):
+        """The client image once each of the first `cells` cells wears a red frame."""
+        def filled():
+            image = self.session.capture(program.hwnd, name)
+            return image if all(LAYOUT.has_frame(image, i, RED) for i in range(cells)) else None
+        return self.wait_for("the timeline's pictures", filled, 60)
+
+    def assert_picture(self, image, index, name):
+        seen, expected = LAYOUT.interior_mean(image, index), LAYOUT.expected_interior_mean(name)
+        self.assertTrue(close_colours(seen, expected, 24),
+                        "cell %d: %s, expected about %s (%s)" % (index, seen, expected, name))
+
+    def choose_on(self, program, index, command):
+        left, top = self.session.probe("info", "--hwnd", program.hwnd)["client"][:2]
+        x, y = LAYOUT.centre(index)
+        menu.open_context_menu(self.session, left + x, top + y)
+        menu.choose(self.session, command)
+
+    def clipboard_becomes(self, text):
+        self.wait_for("clipboard %r" % text,
+                      lambda: self.session.probe("clipboard")["text"] == text, 10)
+
+    def set_clipboard(self, text):
+        self.session.probe("set-clipboard", "--hex", text.encode("ascii").hex())
 
     def test_previews_fill_the_wall_a_pinned_tile_keeps_its_cell_and_since_id_follows(self):
         service = self.start_service()
@@ -83,12 +108,7 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
         expected = expected_pictures("cats", 20)
         self.assertEqual(len(expected), 10, expected)
 
-        def wall_filled():
-            image = self.session.capture(program.hwnd, "fediverse-wall")
-            if all(has_red_frame(image, i) for i in range(len(expected))):
-                return image
-            return None
-        image = self.wait_for("the timeline's pictures", wall_filled, 60)
+        image = self.wait_for_wall(program, len(expected), "fediverse-wall")
         self.session.screenshot("fediverse-wall")
 
         entries = service.log_entries()
@@ -103,12 +123,8 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
         self.assertFalse([e for e in entries if e.get("path", "").startswith("/oauth/")])
         for index, name in enumerate(expected):
             with self.subTest(cell=index, image=name):
-                self.assertTrue(all(abs(a - b) <= 24 for a, b in zip(
-                    cell_interior_mean(image, index), expected_interior_mean(name))))
-        last = COLUMNS * ROWS - 1
-        self.assertTrue(all(abs(a - b) <= 24 for a, b in zip(
-            cell_interior_mean(image, last), expected_interior_mean("b01.jpg"))),
-            "the pinned tile is back in its cell")
+                self.assert_picture(image, index, name)
+        self.assert_picture(image, COLUMNS * ROWS - 1, "b01.jpg")  # the pinned tile is back
 
         # The next search asks only for posts newer than the newest seen.
         self.wait_for("a second timeline request",
@@ -168,9 +184,43 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
         program.exit_command()
         self.assertEqual(program.wait_exit(), 0)
 
-    @unittest.skip("the copy commands (40021) are not wired into the shell yet")
-    def test_copying_the_original_address_gives_the_attachment_url(self):
-        pass
+    def test_the_copy_commands_give_both_addresses_and_a_pin_keeps_the_original(self):
+        service = self.start_service()
+        workdir = self.session.workdir("fediverse-copy", options=OPTIONS, key=None,
+                                       service=self.service_txt(service))
+        program = self.session.start_program(workdir)
+        program.wait_window()
+        expected = expected_pictures("cats", 20)
+        self.wait_for_wall(program, len(expected), "fediverse-copy")
+        preview = "%s/media/%s" % (service.info["image_url"], expected[2])
+        original = "%s/media/original/%s" % (service.info["image_url"], expected[2])
+
+        self.set_clipboard("before")
+        self.choose_on(program, 2, IDM_COPY_URL)
+        self.clipboard_becomes(preview)
+        self.choose_on(program, 2, IDM_COPY_ORIGINAL_URL)
+        self.clipboard_becomes(original)
+
+        self.choose_on(program, 2, IDM_PIN_TILE)
+        listed = b"name=%s,x=2,y=0,orig=%s,\r\n" % (preview.encode(), original.encode())
+        pinned_list = workdir / "txts" / "kotei_jpgs.txt"
+        self.wait_for("the pinned list", lambda: pinned_list.exists()
+                      and pinned_list.read_bytes() == listed, 10)
+        program.exit_command()
+        self.assertEqual(program.wait_exit(), 0)
+
+        # Back after a restart, the pinned tile still copies the attachment's address.
+        program = self.session.start_program(workdir)
+        program.wait_window()
+        self.wait_for("the pinned tile in its cell", lambda: close_colours(
+            LAYOUT.interior_mean(self.session.capture(program.hwnd, "fediverse-copy-restart"), 2),
+            LAYOUT.expected_interior_mean(expected[2]), 24), 20)
+        self.set_clipboard("before")
+        self.choose_on(program, 2, IDM_COPY_ORIGINAL_URL)
+        self.clipboard_becomes(original)
+        program.exit_command()
+        self.assertEqual(program.wait_exit(), 0)
+        self.assertEqual(pinned_list.read_bytes(), listed)
 
 
 if __name__ == "__main__":
