@@ -16,8 +16,8 @@
 #include "http/io_timeout.h"
 #include "http/service_config.h"
 #include "local_server.h"
-#include "tests/support/temp_folder.h"
 #include "test_certificates.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -54,11 +54,19 @@ class ExchangeCancel : public testing::Test {
     // expects the fetch to fail with an empty body before the hang guard runs out.
     template <typename Ready>
     void ExpectCancelled(const std::string& url, Ready ready) {
-        auto fetch = std::async(std::launch::async, [url] {
-            std::vector<char> body;
-            const bool ok = HttpFetch(body, url);
-            return std::make_pair(ok, body.size());
-        });
+        ExpectFetchCancelled(
+            [url] {
+                std::vector<char> body;
+                const bool ok = HttpFetch(body, url);
+                return std::make_pair(ok, body.size());
+            },
+            ready);
+    }
+
+    // The same for any fetch that gives back (success, body size).
+    template <typename Fetch, typename Ready>
+    void ExpectFetchCancelled(Fetch fetchOnce, Ready ready) {
+        auto fetch = std::async(std::launch::async, fetchOnce);
         for (int i = 0; i < 100 && !ready(); ++i) {
             std::this_thread::sleep_for(10ms);
         }
@@ -89,6 +97,26 @@ TEST_F(ExchangeCancel, EndsAStalledReplyAndADribbledOne) {
         connection.SendInPieces(HttpReply("200 OK", std::string(4000, 'd')), 2, 50ms);
     });
     ExpectCancelled(dribbling.Url("http", "/"), [&] { return !dribbling.Requests().empty(); });
+}
+
+TEST_F(ExchangeCancel, EndsAStalledGetWithOptionsAsTheHashtagTimelineSendsIt) {
+    LocalServer stalling([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send("HTTP/1.0 200 OK\r\nX-RateLimit-Remaining: 299\r\n\r\n[");
+        connection.StallUntilStopped();
+    });
+    const std::string url = stalling.Url("http", "/api/v1/timelines/tag/cats?limit=20");
+    ExpectFetchCancelled(
+        [url] {
+            std::vector<char> body;
+            FetchOptions options;
+            options.userAgent = "tilvane/test";
+            FetchReply reply;
+            const bool ok = HttpFetch(body, url, options, reply);
+            EXPECT_FALSE(reply.status.has_value());
+            return std::make_pair(ok, body.size());
+        },
+        [&] { return !stalling.Requests().empty(); });
 }
 
 TEST_F(ExchangeCancel, EndsAHandshakeThatNeverGetsAnAnswerAndAStallAfterIt) {

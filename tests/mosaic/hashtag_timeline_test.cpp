@@ -310,4 +310,32 @@ TEST_F(TimelineSearch, TheCycleFetchesEachLinkAsNamedAndKeepsItsOriginal) {
     resetAppState();
 }
 
+TEST_F(TimelineSearch, AnExitRequestedDuringADownloadStopsTheCycleBeforeTheNextLink) {
+    resetAppState();
+    createGroupCanvases();
+    ASSERT_TRUE(setOption("serch_ken", 30));
+    std::vector<std::string> fetched;
+    SearchCycleServices services{
+        {},
+        [&](const std::string& address) {
+            fetched.push_back(address);
+            requestExit();
+            DownloadResult result;
+            result.ok = true;
+            result.bytes.assign(10, 1);
+            result.picture = Surface::filled(4, 3);
+            return result;
+        },
+        [](const std::string&, std::int32_t) {
+            return std::vector<ImageLink>{
+                {"https://h/s/a.jpg", "https://h/s/a.jpg", "https://h/o/a.jpg"},
+                {"https://h/s/b.jpg", "https://h/s/b.jpg", "https://h/o/b.jpg"}};
+        },
+    };
+    EXPECT_EQ(runSearchCycle(services), 0);
+    EXPECT_EQ(fetched, std::vector<std::string>{"https://h/s/a.jpg"});
+    EXPECT_TRUE(queuedTiles()->empty()) << "nothing is queued once the exit is requested";
+    resetAppState();
+}
+
 }  // namespace
