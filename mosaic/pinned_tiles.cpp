@@ -187,6 +187,23 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     return true;
 }
 
+// The full-size address a list line names after its three keys ("orig=...,"), or empty. It is
+// read in a pass of its own so that the three keys read exactly as they always have. An
+// address the reader cut would copy as another one, and one decoding to a line end could not
+// be written back: the tile then offers the name's.
+std::string listedOriginalOf(std::string_view line) {
+    std::string listed;
+    std::array<KeyTarget, 4> table{
+        KeyTarget{"name", nullptr, nullptr}, KeyTarget{"x", nullptr, nullptr},
+        KeyTarget{"y", nullptr, nullptr}, KeyTarget{"orig", nullptr, &listed}};
+    applyKeyValueLine(line, table);
+    if (!table[3].found || table[3].truncated) {
+        return {};
+    }
+    std::string original = PercentDecode(listed);
+    return listedOriginalUrl(original) ? original : std::string();
+}
+
 }  // namespace
 
 std::filesystem::path pinnedListPath() {
@@ -362,15 +379,15 @@ void loadPinnedTiles(const std::filesystem::path& path) {
         std::string name;
         std::int32_t column = 0;
         std::int32_t row = 0;
-        std::string listedOriginal;
-        std::array<KeyTarget, 4> table{
-            KeyTarget{"name", nullptr, &name}, KeyTarget{"x", &column, nullptr},
-            KeyTarget{"y", &row, nullptr}, KeyTarget{"orig", nullptr, &listedOriginal}};
-        if (!readKeyValueLine(file.get(), table)) {
+        std::string line;
+        if (!readLinePiece(file.get(), line)) {
             break;
         }
-        if (!std::all_of(table.begin(), table.begin() + 3,
-                         [](const KeyTarget& t) { return t.found; })) {
+        std::array<KeyTarget, 3> table{KeyTarget{"name", nullptr, &name},
+                                       KeyTarget{"x", &column, nullptr},
+                                       KeyTarget{"y", &row, nullptr}};
+        applyKeyValueLine(line, table);
+        if (!std::all_of(table.begin(), table.end(), [](const KeyTarget& t) { return t.found; })) {
             continue;
         }
         // A name cut by the reader would be another address than the one pinned. The line is
@@ -379,15 +396,8 @@ void loadPinnedTiles(const std::filesystem::path& path) {
         if (table[0].truncated) {
             continue;
         }
-        // A cut address would copy as another one, and one edited to hold a line end could
-        // not be written back; the tile then offers the name's.
-        std::string original =
-            table[3].found && !table[3].truncated ? PercentDecode(listedOriginal) : "";
-        if (!listedOriginalUrl(original)) {
-            original.clear();
-        }
         LoadingPin pin;
-        pin.entry = DormantPin{name, column, row, std::move(original)};
+        pin.entry = DormantPin{name, column, row, listedOriginalOf(line)};
         pin.onGrid =
             grid != nullptr && column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
         pin.file = pinnedFolder() / pinnedFileName(name);

@@ -171,24 +171,25 @@ TEST_F(PinnedTilesTest, AnOriginalAddressTooLongForTheListIsNotPinned) {
 
 TEST_F(PinnedTilesTest, AListedOriginalThatCannotBeUsedLeavesTheNameAddress) {
     const std::vector<std::string> names{"http://a.example/one.jpg", "http://a.example/two.jpg",
-                                         "http://a.example/three.jpg"};
+                                         "http://a.example/three.jpg", "http://a.example/four.jpg"};
     for (const std::string& name : names) {
         writeBytes(root_ / "kotei_tiles" / pinnedFileName(name), testjpeg::solid(8, 8, 0x808080));
     }
-    // A line end smuggled in by hand, an address the reader cuts, and a line of the old
-    // format between them.
+    // A line end smuggled in by hand, an address the reader cuts, and lines of the old format,
+    // one with a key name of the new field in its last value.
     std::ofstream(pinnedListPath(), std::ios::binary)
         << "name=" << names[0] << ",x=0,y=0,orig=https://h.example/o%0Aevil.jpeg,\n"
         << "name=" << names[2] << ",x=2,y=0\n"
         << "name=" << names[1] << ",x=1,y=0,orig=https://h.example/" << std::string(300, 'o')
-        << ".jpeg,\n";
+        << ".jpeg,\n"
+        << "name=" << names[3] << ",x=3,y=0 original\n";
     restart(1500, 750);
-    ASSERT_EQ(gridTiles()->size(), 3u);
+    ASSERT_EQ(gridTiles()->size(), 4u);
     for (const Tile& tile : *gridTiles()) {
         EXPECT_EQ(tile.originalUrl, "") << tile.name;
         EXPECT_EQ(originalAddressOf(tile), tile.name + ":orig");
     }
-    EXPECT_EQ(cellsOfGrid(), (std::vector<Cell>{{0, 0}, {2, 0}, {1, 0}}));
+    EXPECT_EQ(cellsOfGrid(), (std::vector<Cell>{{0, 0}, {2, 0}, {1, 0}, {3, 0}}));
 }
 
 TEST_F(PinnedTilesTest, AnExistingImageFileIsNotOverwritten) {
