@@ -1,5 +1,6 @@
 // The pinned-tile list: any bytes load without harm, only tiles with an image enter the
-// grid, and the list written afterwards loads back to the same pins.
+// grid, and the list written afterwards loads back to the same pins with the same original
+// addresses.
 
 #include <algorithm>
 #include <cstddef>
@@ -17,7 +18,8 @@
 
 namespace {
 
-using Pin = std::tuple<std::string, std::int32_t, std::int32_t, bool>;  // name, column, row, shown
+// name, column, row, shown, original address
+using Pin = std::tuple<std::string, std::int32_t, std::int32_t, bool, std::string>;
 
 const TempFolder& workingFolder() {
     static const TempFolder folder;
@@ -38,10 +40,10 @@ std::vector<Pin> pinsNow() {
     std::vector<Pin> pins;
     for (const Tile& tile : *gridTiles()) {
         pins.emplace_back(tile.name, tile.rect.left / state.tileWidth,
-                          tile.rect.top / state.tileHeight, true);
+                          tile.rect.top / state.tileHeight, true, tile.originalUrl);
     }
     for (const DormantPin& pin : state.dormantPins) {
-        pins.emplace_back(pin.name, pin.column, pin.row, false);
+        pins.emplace_back(pin.name, pin.column, pin.row, false, pin.originalUrl);
     }
     return pins;
 }
@@ -67,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(tile.replaceable == 0);
         FUZZ_CHECK(imageCanvasOf(tile) != nullptr);
         FUZZ_CHECK(isAcceptableCanvasName(tile.name));
+        FUZZ_CHECK(tile.originalUrl.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
         FUZZ_CHECK(tile.rect.left >= 0 && tile.rect.right <= kGridColumns * state.tileWidth);
         FUZZ_CHECK(tile.rect.top >= 0 && tile.rect.bottom <= kGridRows * state.tileHeight);
         ++pinned;
