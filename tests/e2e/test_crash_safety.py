@@ -67,7 +67,8 @@ class CrashSafety(ProgramFixture, harness.ProbeTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.browser_record = install_browser_stand_in(cls.session)
+        # The PIN flow opens the authorisation page in a browser.
+        install_browser_stand_in(cls.session)
 
     @classmethod
     def tearDownClass(cls):
@@ -120,16 +121,17 @@ class CrashSafety(ProgramFixture, harness.ProbeTestCase):
                         "no dialog %s: %s" % (title, reply))
         return reply["window"]["hwnd"]
 
+    def control(self, dialog, control_id):
+        return next(c for c in self.session.probe("children", "--hwnd", dialog)["children"]
+                    if c["id"] == control_id)
+
     def open_settings_and_choose_thirty(self, program):
         """Opens "設定", chooses 30 results a search and returns the dialog."""
         program.post(WM_COMMAND, IDM_SETTINGS)
         dialog = self.wait_dialog(SETTINGS_TITLE)
-        radio = next(c for c in self.session.probe("children", "--hwnd", dialog)["children"]
-                     if c["id"] == IDC_COUNT_30)
-        program.post(BM_CLICK, hwnd=radio["hwnd"])
-        self.wait_for("the chosen count", lambda: next(
-            c for c in self.session.probe("children", "--hwnd", dialog)["children"]
-            if c["id"] == IDC_COUNT_30)["checked"], 10)
+        program.post(BM_CLICK, hwnd=self.control(dialog, IDC_COUNT_30)["hwnd"])
+        self.wait_for("the chosen count",
+                      lambda: self.control(dialog, IDC_COUNT_30)["checked"], 10)
         return dialog
 
     def pin_flow_up_to_ok(self, workdir):
@@ -137,14 +139,11 @@ class CrashSafety(ProgramFixture, harness.ProbeTestCase):
         program = self.session.start_program(workdir)
         dialog = self.wait_dialog(PIN_TITLE)
         pin = self.current_pin()
-        field = next(c for c in self.session.probe("children", "--hwnd", dialog)["children"]
-                     if c["id"] == IDC_PIN_EDIT)
-        left, top, right, bottom = field["rect"]
+        left, top, right, bottom = self.control(dialog, IDC_PIN_EDIT)["rect"]
         self.session.xdotool("mousemove", (left + right) // 2, (top + bottom) // 2, "click", 1)
         self.session.xdotool("type", "--delay", 30, pin)
-        self.wait_for("the typed PIN", lambda: next(
-            c for c in self.session.probe("children", "--hwnd", dialog)["children"]
-            if c["id"] == IDC_PIN_EDIT)["value"] == pin, 10)
+        self.wait_for("the typed PIN",
+                      lambda: self.control(dialog, IDC_PIN_EDIT)["value"] == pin, 10)
         return program, dialog
 
     def current_pin(self):

@@ -82,8 +82,6 @@ def make_photos(folder, count):
     """count small JPEGs, each of its own size and colour (the wall takes two pictures of one
     size and byte count for the same), in one ImageMagick run."""
     folder.mkdir(parents=True, exist_ok=True)
-    if len(list(folder.glob("g*.jpg"))) == count:
-        return
     pictures = []
     for n in range(count):
         pictures += ["-size", "%dx%d" % (80 + n % 20, 60 + n // 20 % 20),
@@ -100,7 +98,7 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
 
     @classmethod
     def service_arguments(cls):
-        photos = harness.BUILD_DIR / "e2e-fault-photos"
+        photos = cls.session.tmp / "fault-photos"
         make_photos(photos, GENERATED_PHOTOS)
         return ("--photo-dir", photos, "--photo-fresh", PER_SEARCH)
 
