@@ -8,6 +8,7 @@ import unittest
 
 import harness
 import menu_driving as menu
+import service_programs
 from harness import DEFAULT_OPTIONS
 from wall_pixels import COLUMNS, RED, ROWS, WallLayout, close_colours
 
@@ -47,7 +48,9 @@ def served_media(entries):
             if e.get("media") and e.get("status") == 200]
 
 
-class WallFromTheHashtagTimeline(unittest.TestCase):
+class WallFromTheHashtagTimeline(service_programs.ProgramFixture, unittest.TestCase):
+    BASE_OPTIONS = OPTIONS
+
     @classmethod
     def setUpClass(cls):
         cls.session = harness.shared_session()
@@ -56,16 +59,15 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
         self.addCleanup(self.session.stop_programs)
 
     def start_service(self, arguments=()):
-        service = self.session.fake_service(arguments=arguments)
-        self.addCleanup(service.stop)
-        return service
+        self.service = self.session.fake_service(arguments=arguments)
+        self.addCleanup(self.service.stop)
+        return self.service
 
-    def service_txt(self, service, extra=""):
-        return ("source=mastodon\nservice_url=%s\nca_bundle=%s\n%s"
-                % (service.info["api_url"], service.info["ca_file"], extra))
-
-    def wait_for(self, what, check, timeout):
-        return harness.wait_until(check, timeout, what)
+    def timeline_workdir(self, name, extra="", **options):
+        """A working directory whose program reads the fake service's hashtag timeline: no
+        key.txt, source=mastodon (and `extra`) in service.txt."""
+        return self.session.workdir(name, options=dict(self.BASE_OPTIONS, **options), key=None,
+                                    service="source=mastodon\n" + self.service_config() + extra)
 
     def wait_for_wall(self, program, cells, name):
         """The client image once each of the first `cells` cells wears a red frame."""
@@ -94,8 +96,7 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
 
     def test_previews_fill_the_wall_a_pinned_tile_keeps_its_cell_and_since_id_follows(self):
         service = self.start_service()
-        workdir = self.session.workdir("fediverse-wall", options=OPTIONS, key=None,
-                                       service=self.service_txt(service))
+        workdir = self.timeline_workdir("fediverse-wall")
         # A timeline tile pinned in an earlier run, its full-size address with a comma.
         pinned_image = (harness.SOURCE_DIR / "tools" / "fakeservice" / "media" / "b01.jpg")
         (workdir / "kotei_tiles" / "b01.jpg").write_bytes(pinned_image.read_bytes())
@@ -103,8 +104,7 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
                     b"orig=https://files.example/original/b01.jpg?a%2Cb,\r\n")
         (workdir / "txts" / "kotei_jpgs.txt").write_bytes(pin_line)
 
-        program = self.session.start_program(workdir)
-        program.wait_window()
+        program = self.start(workdir)
         expected = expected_pictures("cats", 20)
         self.assertEqual(len(expected), 10, expected)
 
@@ -140,10 +140,8 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
 
     def test_original_fetches_the_full_size_pictures(self):
         service = self.start_service()
-        workdir = self.session.workdir("fediverse-original", options=dict(OPTIONS, original=1),
-                                       key=None, service=self.service_txt(service))
-        program = self.session.start_program(workdir)
-        program.wait_window()
+        workdir = self.timeline_workdir("fediverse-original", original=1)
+        program = self.start(workdir)
         expected = expected_pictures("cats", 20)
         media = self.wait_for(
             "the full-size downloads",
@@ -157,10 +155,8 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
 
     def test_a_refused_timeline_is_told_once_naming_access_token(self):
         service = self.start_service(arguments=("--timeline-token", "e2e-bearer"))
-        workdir = self.session.workdir("fediverse-refused", options=OPTIONS, key=None,
-                                       service=self.service_txt(service))
-        program = self.session.start_program(workdir)
-        program.wait_window()
+        workdir = self.timeline_workdir("fediverse-refused")
+        program = self.start(workdir)
         reply = self.session.probe("wait", "--title", REFUSAL_CAPTION, "--timeout-ms", "40000",
                                    check=False)
         self.assertTrue(reply.get("found"), reply)
@@ -173,11 +169,8 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
 
     def test_a_configured_token_opens_the_timeline(self):
         service = self.start_service(arguments=("--timeline-token", "e2e-bearer"))
-        workdir = self.session.workdir(
-            "fediverse-token", options=OPTIONS, key=None,
-            service=self.service_txt(service, "access_token=e2e-bearer\n"))
-        program = self.session.start_program(workdir)
-        program.wait_window()
+        workdir = self.timeline_workdir("fediverse-token", extra="access_token=e2e-bearer\n")
+        program = self.start(workdir)
         request = self.wait_for("an answered timeline request", lambda: [
             e for e in timeline_requests(service.log_entries()) if e["status"] == 200], 40)[0]
         self.assertEqual(request["authorization"], "Bearer e2e-bearer")
@@ -186,10 +179,8 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
 
     def test_the_copy_commands_give_both_addresses_and_a_pin_keeps_the_original(self):
         service = self.start_service()
-        workdir = self.session.workdir("fediverse-copy", options=OPTIONS, key=None,
-                                       service=self.service_txt(service))
-        program = self.session.start_program(workdir)
-        program.wait_window()
+        workdir = self.timeline_workdir("fediverse-copy")
+        program = self.start(workdir)
         expected = expected_pictures("cats", 20)
         self.wait_for_wall(program, len(expected), "fediverse-copy")
         preview = "%s/media/%s" % (service.info["image_url"], expected[2])
@@ -210,8 +201,7 @@ class WallFromTheHashtagTimeline(unittest.TestCase):
         self.assertEqual(program.wait_exit(), 0)
 
         # Back after a restart, the pinned tile still copies the attachment's address.
-        program = self.session.start_program(workdir)
-        program.wait_window()
+        program = self.start(workdir)
         self.wait_for("the pinned tile in its cell", lambda: close_colours(
             LAYOUT.interior_mean(self.session.capture(program.hwnd, "fediverse-copy-restart"), 2),
             LAYOUT.expected_interior_mean(expected[2]), 24), 20)
