@@ -13,9 +13,11 @@ CYCLES = 100
 # WinINet connection or a worker thread still ending may hold one or two for a moment.
 HANDLE_BOUND = 3
 GDI_BOUND = 2
-# One 75 x 75 tile left behind per cycle would be 22.5 KB, 2 MB over the 90 cycles after
-# the warm-up; the heap's own slack measured about 170 KB.
-PRIVATE_BYTES_BOUND = 1024 * 1024
+# Wine's heap grows in steps: over 90 cycles it stayed within 170 KB in one run and made one
+# step of 4 MB (at cycle 84, then level) in another. Every placed tile left behind (ten a
+# cycle, 75 x 75 pixels, 22.5 KB each) would add 20 MB. Smaller leaks are the 1000-cycle
+# run's to show (scripts/soak, docs/reliability.md).
+PRIVATE_BYTES_BOUND = 8 * 1024 * 1024
 
 
 class SoakUnderWine(unittest.TestCase):
