@@ -30,8 +30,11 @@ class SoakUnderWine(unittest.TestCase):
         self.assertGreaterEqual(figures["cycles"], CYCLES)
         self.assertGreaterEqual(figures["wraps"], 10, "the wall must wrap many times")
         self.assertEqual(figures["bad_signatures"], 0)
-        self.assertEqual(figures["nonces"]["reused_nonces"], 0, figures["nonces"])
-        self.assertEqual(figures["nonces"]["signed_requests"], figures["cycles"])
+        nonces = figures["nonces"]
+        self.assertEqual(nonces["reused_nonces"], 0, nonces)
+        self.assertEqual(nonces["distinct_nonces"], nonces["signed_requests"], nonces)
+        # The program's own ten-second timer may add a search after the log was last read.
+        self.assertGreaterEqual(nonces["signed_requests"], figures["cycles"], nonces)
         # The counts are read from outside; a zero would mean the reading failed.
         for name in soak_wine.COUNTS:
             self.assertGreater(counts[name]["start"], 0, summary)
