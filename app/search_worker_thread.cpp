@@ -1,7 +1,6 @@
 #include "app/search_worker_thread.h"
 
 #include "app/shell_state.h"
-#include "http/tls.h"
 #include "mosaic/app_state.h"
 #include "mosaic/search_worker.h"
 
@@ -15,7 +14,6 @@ DWORD WINAPI searchWorkerEntry(LPVOID) {
         // A cycle that failed half-way queued nothing that a paint could place; the next
         // tick tries again.
     }
-    ReleaseTlsThreadState();
     return 1;
 }
 

@@ -14,10 +14,6 @@ void InitialiseTlsOnce() {
     std::call_once(once, [] { OPENSSL_init_ssl(0, nullptr); });
 }
 
-void ReleaseTlsThreadState() {
-    OPENSSL_thread_stop();
-}
-
 std::string TlsErrorText() {
     std::array<char, 1000> text{};
     ERR_error_string_n(ERR_get_error(), text.data(), text.size());

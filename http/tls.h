@@ -25,12 +25,6 @@ using SslPtr = std::unique_ptr<SSL, SslDeleter>;
 // The library starts itself once per process; this makes that explicit and thread-safe.
 void InitialiseTlsOnce();
 
-// Frees what the library keeps for the calling thread (its error queue, its random
-// generators, its handshake state). A thread that used TLS calls it before it ends: with
-// the library linked statically on Windows nothing else frees them, and a search worker
-// thread, one a cycle, left about 6 KB behind each.
-void ReleaseTlsThreadState();
-
 // The library's text for the earliest error queued on this thread (removing it).
 std::string TlsErrorText();
 
