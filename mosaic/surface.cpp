@@ -10,7 +10,7 @@ std::size_t indexOf(const Surface& surface, std::int32_t x, std::int32_t y) {
            static_cast<std::size_t>(x);
 }
 
-// Keeps the sampling products within 64 bits; no real surface comes near it.
+// Keeps the sampling products of a scaled span within 64 bits; no real surface comes near it.
 constexpr std::int64_t kLongestSpan = std::int64_t{1} << 30;
 
 std::int64_t spanOf(std::int32_t from, std::int32_t to) {
@@ -25,7 +25,10 @@ std::vector<std::int32_t> sampleTable(std::int64_t srcStart, std::int64_t srcLen
     std::vector<std::int32_t> table;
     table.reserve(static_cast<std::size_t>(last - first));
     for (std::int64_t d = first; d < last; ++d) {
-        const std::int64_t s = srcStart + nearestSourceOffset(d, srcLength, dstLength);
+        // Equal lengths map each pixel onto itself, however long the span.
+        const std::int64_t offset =
+            srcLength == dstLength ? d : nearestSourceOffset(d, srcLength, dstLength);
+        const std::int64_t s = srcStart + offset;
         table.push_back(s >= 0 && s < srcLimit ? static_cast<std::int32_t>(s) : -1);
     }
     return table;
@@ -38,8 +41,11 @@ void stretchWith(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect,
     const std::int64_t srcH = spanOf(srcRect.top, srcRect.bottom);
     const std::int64_t dstW = spanOf(dstRect.left, dstRect.right);
     const std::int64_t dstH = spanOf(dstRect.top, dstRect.bottom);
+    const auto tooLongToScale = [](std::int64_t srcLength, std::int64_t dstLength) {
+        return srcLength != dstLength && std::max(srcLength, dstLength) > kLongestSpan;
+    };
     if (src.empty() || dst.empty() || srcW < 1 || srcH < 1 || dstW < 1 || dstH < 1 ||
-        std::max({srcW, srcH, dstW, dstH}) > kLongestSpan) {
+        tooLongToScale(srcW, dstW) || tooLongToScale(srcH, dstH)) {
         return;
     }
     // Offsets within dstRect that land on the destination surface.

@@ -119,7 +119,9 @@ inline std::int64_t nearestSourceOffset(std::int64_t d, std::int64_t srcLength,
 //   sy = srcRect.top  + ((2·dy + 1) · srcHeight) / (2 · dstHeight)
 // in integer arithmetic: the source pixel under the centre of the destination pixel. The
 // same rule holds for enlarging and shrinking. Rectangles with a width or height below 1 draw
-// nothing. Destination pixels off dst, or whose source pixel lies off src, are left unchanged.
+// nothing, as does a span longer than 2^30 pixels that is scaled (an unscaled one maps each
+// pixel onto itself). Destination pixels off dst, or whose source pixel lies off src, are left
+// unchanged.
 void stretchSurface(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect);
 
 // stretchSurface, except that source pixels equal to keyColour leave the destination unchanged.

@@ -620,11 +620,16 @@ class ProbeTestCase(unittest.TestCase):
     PROBE_EXE = None
 
     @classmethod
+    def service_arguments(cls):
+        """Extra command-line arguments of the shared fake service."""
+        return ()
+
+    @classmethod
     def setUpClass(cls):
         if not cls.PROBE_EXE.exists():
             raise AssertionError("build the windows preset first: %s is missing" % cls.PROBE_EXE)
         cls.session = shared_session()
-        cls.service = cls.session.fake_service()
+        cls.service = cls.session.fake_service(arguments=cls.service_arguments())
         cls.info = cls.service.info
         cls.service_txt = (cls.service.state_dir / "service.txt").read_text()
 

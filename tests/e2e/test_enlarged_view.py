@@ -9,7 +9,8 @@ import time
 import unittest
 
 import harness
-from harness import DEFAULT_OPTIONS, WM_CLOSE
+from harness import WM_CLOSE
+from service_programs import ServiceProgramTestCase
 
 SEARCH_PATH = "/1.1/search/tweets.json"
 MEDIA_DIR = harness.SOURCE_DIR / "tools" / "fakeservice" / "media"
@@ -45,29 +46,7 @@ def mean_colour(pixels):
     return tuple(round(sum(p[c] for p in pixels) / len(pixels)) for c in range(3))
 
 
-class EnlargedView(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.shared_session()
-
-    def setUp(self):
-        self.addCleanup(self.session.stop_programs)
-        self.service = self.session.fake_service()
-        self.addCleanup(self.service.stop)
-
-    def start(self, name, **options):
-        info = self.service.info
-        workdir = self.session.workdir(
-            name, options=dict(DEFAULT_OPTIONS, **options),
-            key=(info["access_token"], info["access_token_secret"]),
-            service=(self.service.state_dir / "service.txt").read_text())
-        return workdir
-
-    def run_program(self, workdir):
-        program = self.session.start_program(workdir)
-        program.wait_window()
-        return program
-
+class EnlargedView(ServiceProgramTestCase):
     def searches(self):
         return [e for e in self.service.log_entries() if e.get("path") == SEARCH_PATH]
 
@@ -132,8 +111,8 @@ class EnlargedView(unittest.TestCase):
         self.assertLess(difference, 4, "mean difference %.2f from the picture" % difference)
 
     def test_paused_search_natural_size_drag_and_right_button_release(self):
-        program = self.run_program(self.start("view-paused", kensaku_word="cats",
-                                              kaku_kousin=0))
+        program = self.start(self.service_workdir("view-paused", kensaku_word="cats",
+                                                  kaku_kousin=0))
         self.wait_for_tiles(program)
         name = self.first_images()[0]
         picture = decoded(MEDIA_DIR / name, name)
@@ -186,8 +165,8 @@ class EnlargedView(unittest.TestCase):
         self.assertEqual(program.wait_exit(), 0)
 
     def test_searches_go_on_and_a_replaced_tile_leaves_the_view_as_it_was(self):
-        workdir = self.start("view-updating", kensaku_word="rotate", serch_ken=10,
-                             kaku_kousin=1)
+        workdir = self.service_workdir("view-updating", kensaku_word="rotate", serch_ken=10,
+                                       kaku_kousin=1)
         # Rows 1 to 4 are pinned, so every search of ten replaces the whole first row. The
         # pinned tile in the last cell is larger than the screen.
         big = workdir / "big.jpg"
@@ -198,7 +177,7 @@ class EnlargedView(unittest.TestCase):
              big if (column, row) == (9, 4) else "a12.jpg")
             for row in range(1, 5) for column in range(10)])
 
-        program = self.run_program(workdir)
+        program = self.start(workdir)
         self.wait_for_tiles(program)
         before = mean_colour(self.main_cell(program, 0, 0))
         name = self.first_images()[0]

@@ -14,6 +14,7 @@ import unittest
 import harness
 import menu_driving as menu
 from harness import DEFAULT_OPTIONS
+from service_programs import ServiceProgramTestCase
 from wall_pixels import GREEN, RED, YELLOW, WallLayout, close_colours, search_cycles
 
 IDM_PIN_TILE, IDM_SHOW_PINNED, IDM_COPY_URL, IDM_COPY_ORIGINAL_URL = 40018, 40019, 40020, 40021
@@ -27,28 +28,12 @@ WRITE_DOCS = os.environ.get("TILVANE_E2E_DOCS") == "1"
 DOCS_DIR = harness.SOURCE_DIR / "docs"
 
 
-class TileCommandsTestCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.shared_session()
+class TileCommandsTestCase(ServiceProgramTestCase):
+    BASE_OPTIONS = WALL_OPTIONS
 
     def setUp(self):
-        self.addCleanup(self.session.stop_programs)
-        self.service = self.session.fake_service()
-        self.addCleanup(self.service.stop)
-        info = self.service.info
-        self.workdir = self.session.workdir(
-            self.id().rsplit(".", 1)[-1], options=WALL_OPTIONS,
-            key=(info["access_token"], info["access_token_secret"]),
-            service=(self.service.state_dir / "service.txt").read_text())
-
-    def wait_for(self, what, check, timeout=30):
-        return harness.wait_until(check, timeout, what)
-
-    def start(self):
-        program = self.session.start_program(self.workdir)
-        program.wait_window()
-        return program
+        super().setUp()
+        self.workdir = self.service_workdir(self.id().rsplit(".", 1)[-1])
 
     def wait_for_placement(self, program, cycle, cells, name):
         """(names the search downloaded, client image) once search number `cycle` of this
@@ -109,7 +94,7 @@ class TileCommandsTestCase(unittest.TestCase):
 
 class CopyCommands(TileCommandsTestCase):
     def test_the_right_clicked_tile_is_framed_and_its_addresses_are_copied(self):
-        program = self.start()
+        program = self.start(self.workdir)
         names, _ = self.wait_for_placement(program, 1, range(CAT_PHOTOS), "copy-wall")
         self.assertEqual(len(names), CAT_PHOTOS, names)
         address = self.address_of(names[2])
@@ -158,7 +143,7 @@ class PinCommand(TileCommandsTestCase):
                         "cell %d shows %s, expected about %s (%s)" % (index, seen, expected, name))
 
     def test_a_pinned_tile_keeps_its_cell_through_searches_and_a_restart(self):
-        program = self.start()
+        program = self.start(self.workdir)
         names, _ = self.wait_for_placement(program, 1, range(CAT_PHOTOS), "pin-wall")
         pinned_name = names[2]
         address = self.address_of(pinned_name)
@@ -202,7 +187,7 @@ class PinCommand(TileCommandsTestCase):
         # After a restart the tile is back in its cell, framed; the next search fills the
         # other cells only and leaves the pinned photo where it is.
         searches_before = len(search_cycles(self.service.log_entries()))
-        program = self.start()
+        program = self.start(self.workdir)
         restored = self.capture_when(program, "the pinned tile", "pin-restarted",
                                      lambda image: LAYOUT.has_frame(image, 2, GREEN))
         self.assert_picture(restored, 2, pinned_name)

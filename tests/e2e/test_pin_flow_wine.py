@@ -18,6 +18,7 @@ import urllib.request
 from pathlib import Path
 
 import harness
+from service_programs import install_browser_stand_in
 
 WM_COMMAND = 0x0111
 WM_SYSCOMMAND = 0x0112
@@ -32,10 +33,6 @@ FAILURE_TEXT = "認証に失敗しました。次回起動時に再度認証し�
 SEARCH_PATH = "/1.1/search/tweets.json"
 DOCS_SCREENSHOT = harness.SOURCE_DIR / "docs" / "pin-dialog.png"
 
-BROWSER_STAND_IN = """#!/bin/sh
-printf '%s\\n' "$1" >> "{record}"
-"""
-
 
 class FirstStart(unittest.TestCase):
     @classmethod
@@ -45,14 +42,8 @@ class FirstStart(unittest.TestCase):
         cls.info = cls.service.info
         cls.service_txt = (cls.service.state_dir / "service.txt").read_text()
         cls.context = ssl.create_default_context(cafile=cls.info["ca_file"])
-        browser_dir = cls.session.tmp / "browser"
-        browser_dir.mkdir(exist_ok=True)
-        cls.browser_record = browser_dir / "opened.txt"
-        stand_in = browser_dir / "xdg-open"
-        stand_in.write_text(BROWSER_STAND_IN.format(record=cls.browser_record))
-        stand_in.chmod(0o755)
+        cls.browser_record = install_browser_stand_in(cls.session)
         env = cls.session.env
-        env["PATH"] = "%s:%s" % (browser_dir, env.get("PATH", os.defpath))
         # Without a window manager nobody would draw the dialog's caption: Wine draws it.
         subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
                         "Decorated", "/t", "REG_SZ", "/d", "N", "/f"], env=env, timeout=60,

@@ -6,6 +6,7 @@ import unittest
 
 import harness
 from harness import DEFAULT_OPTIONS
+from service_programs import ServiceProgramTestCase
 from wall_pixels import COLUMNS, RED, ROWS, WallLayout, close_colours, search_cycles
 
 LAYOUT = WallLayout(755, 380)
@@ -27,18 +28,8 @@ def has_no_red(image, index):
     return LAYOUT.has_none_of(image, index, RED)
 
 
-class WallFromTheService(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.shared_session()
-
-    def setUp(self):
-        self.addCleanup(self.session.stop_programs)
-        self.service = self.session.fake_service()
-        self.addCleanup(self.service.stop)
-
-    def wait_for(self, what, check, timeout):
-        return harness.wait_until(check, timeout, what)
+class WallFromTheService(ServiceProgramTestCase):
+    BASE_OPTIONS = WALL_OPTIONS
 
     def assert_close(self, seen, expected, tolerance, message):
         self.assertTrue(close_colours(seen, expected, tolerance),
@@ -65,13 +56,9 @@ class WallFromTheService(unittest.TestCase):
 
     def test_searches_fill_the_wall_and_the_red_frames_move_to_the_new_tiles(self):
         info = self.service.info
-        service_txt = (self.service.state_dir / "service.txt").read_text()
-        workdir = self.session.workdir("wall", options=WALL_OPTIONS,
-                                       key=(info["access_token"], info["access_token_secret"]),
-                                       service=service_txt)
+        workdir = self.service_workdir("wall")
         started = time.monotonic()
-        program = self.session.start_program(workdir)
-        program.wait_window()
+        program = self.start(workdir)
 
         black = self.session.capture(program.hwnd, "wall-before-search")
         self.assertEqual((black[0], black[1]), (CLIENT_WIDTH, CLIENT_HEIGHT))

@@ -15,7 +15,7 @@ namespace {
 
 using Wide = __int128;
 
-// Keeps the sampling within the surface layer's bound; longer spans draw nothing.
+// The surface layer's bound: longer spans that are scaled draw nothing.
 constexpr Wide kLongestSpan = Wide{1} << 30;
 
 std::int32_t anyCoordinate(FuzzedDataProvider& input) {
@@ -70,8 +70,11 @@ Surface expectedStretch(const Surface& src, Rect srcRect, const Surface& dst, Re
     const Wide srcH = Wide{srcRect.bottom} - srcRect.top;
     const Wide dstW = Wide{dstRect.right} - dstRect.left;
     const Wide dstH = Wide{dstRect.bottom} - dstRect.top;
+    const auto tooLongToScale = [](Wide srcLength, Wide dstLength) {
+        return srcLength != dstLength && (srcLength > kLongestSpan || dstLength > kLongestSpan);
+    };
     if (src.empty() || dst.empty() || srcW < 1 || srcH < 1 || dstW < 1 || dstH < 1 ||
-        srcW > kLongestSpan || srcH > kLongestSpan || dstW > kLongestSpan || dstH > kLongestSpan) {
+        tooLongToScale(srcW, dstW) || tooLongToScale(srcH, dstH)) {
         return expected;
     }
     for (Wide y = 0; y < dst.height; ++y) {

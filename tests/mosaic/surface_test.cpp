@@ -187,6 +187,23 @@ TEST(SurfaceStretch, EmptyOrInvertedRectanglesDrawNothing) {
     }
 }
 
+TEST(SurfaceStretch, UnscaledSpansLongerThanTheScalingBoundStillMapPixelsOntoThemselves) {
+    const Surface src = coordinatePicture(1, 2);
+    const Rect tall{-8, -8, 36, 1894838272};  // equal source and destination spans
+    Surface plain = Surface::filled(7, 5, 3u);
+    Surface transparent = plain;
+    stretchSurface(src, tall, plain, tall);
+    stretchSurfaceTransparent(src, tall, transparent, tall, 0xFFFFFFu);
+    EXPECT_EQ(plain, transparent);
+    EXPECT_EQ(at(plain, 0, 0), coordinateColour(0, 0));
+    EXPECT_EQ(at(plain, 0, 1), coordinateColour(0, 1));
+    EXPECT_EQ(at(plain, 1, 0), 3u);
+
+    Surface scaled = Surface::filled(7, 5, 3u);
+    stretchSurfaceTransparent(src, tall, scaled, Rect{-8, -8, 36, 1894838271}, 0xFFFFFFu);
+    EXPECT_EQ(scaled, Surface::filled(7, 5, 3u));
+}
+
 TEST(SurfaceStretch, TransparentCopyKeepsTheDestinationUnderKeyPixels) {
     const std::uint32_t key = rgb(255, 196, 196);
     Surface src = Surface::filled(2, 2, key);

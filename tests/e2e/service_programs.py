@@ -1,0 +1,76 @@
+"""The fixture that the Wine tests of a wall fed by the fake service share: the session of
+this process, a fake service, working directories that hold its preissued access pair and
+its address, tilvane.exe started on them and waits that poll for a condition.
+
+    class MyTest(service_programs.ServiceProgramTestCase):   # a fresh service per test
+        def test_x(self):
+            program = self.start(self.service_workdir("x", kensaku_word="cats"))
+
+ProgramFixture alone adds the same helpers to harness.ProbeTestCase, whose service is shared
+by the whole class and can be told to misbehave."""
+
+import os
+import unittest
+
+import harness
+
+BROWSER_STAND_IN = """#!/bin/sh
+printf '%s\\n' "$1" >> "{record}"
+"""
+
+
+def install_browser_stand_in(session):
+    """Wine's ShellExecute hands a web address to winebrowser, which runs the first browser
+    it finds on the Unix PATH (xdg-open first): a stand-in early on the session's PATH
+    records the addresses instead. The path of that record."""
+    browser_dir = session.tmp / "browser"
+    browser_dir.mkdir(exist_ok=True)
+    record = browser_dir / "opened.txt"
+    stand_in = browser_dir / "xdg-open"
+    stand_in.write_text(BROWSER_STAND_IN.format(record=record))
+    stand_in.chmod(0o755)
+    path = session.env.get("PATH", os.defpath)
+    if not path.startswith(str(browser_dir) + ":"):
+        session.env["PATH"] = "%s:%s" % (browser_dir, path)
+    return record
+
+
+class ProgramFixture:
+    """Needs self.session and self.service."""
+
+    BASE_OPTIONS = harness.DEFAULT_OPTIONS
+
+    def access_pair(self):
+        return self.service.info["access_token"], self.service.info["access_token_secret"]
+
+    def service_config(self):
+        """The text of the service.txt that points a program at the fake service."""
+        return (self.service.state_dir / "service.txt").read_text()
+
+    def service_workdir(self, name, **options):
+        """A fresh working directory whose program searches the fake service with its
+        preissued access pair; the options are BASE_OPTIONS with these changes."""
+        return self.session.workdir(name, options=dict(self.BASE_OPTIONS, **options),
+                                    key=self.access_pair(), service=self.service_config())
+
+    def start(self, workdir, name=None):
+        """tilvane.exe started in workdir, once its window shows."""
+        program = self.session.start_program(workdir, name=name)
+        program.wait_window()
+        return program
+
+    def wait_for(self, what, check, timeout=30, interval=0.25):
+        return harness.wait_until(check, timeout, what, interval=interval)
+
+
+class ServiceProgramTestCase(ProgramFixture, unittest.TestCase):
+    """A fresh fake service for every test; programs still running at its end are stopped."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = harness.shared_session()
+
+    def setUp(self):
+        self.addCleanup(self.session.stop_programs)
+        self.service = self.session.fake_service()
+        self.addCleanup(self.service.stop)
