@@ -11,6 +11,7 @@
 
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
+#include "http/to_wide.h"
 #include "mosaic/app_state.h"
 #include "resources/resource.h"
 #include "settings/dialog_choices.h"
@@ -34,20 +35,6 @@ struct SettingsPages {
 SettingsPages& pages() {
     static SettingsPages open;
     return open;
-}
-
-std::wstring fromAnsi(std::string_view bytes) {
-    if (bytes.empty()) {
-        return {};
-    }
-    const int units =
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
-    if (units > 0) {
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
-                            units);
-    }
-    return wide;
 }
 
 int threadAnsiBytes(std::wstring_view wide) {
@@ -112,7 +99,7 @@ std::optional<std::int32_t> readChoice(HWND page, const std::array<int, 3>& butt
 
 void fillGeneralPage(HWND page) {
     const SettingsChoices choices = loadSettingsChoices();
-    SetDlgItemTextW(page, IDC_KEYWORD_EDIT, fromAnsi(choices.keyword).c_str());
+    SetDlgItemTextW(page, IDC_KEYWORD_EDIT, ToWide(choices.keyword).c_str());
     checkChoice(page, kIntervalButtons, kIntervalChoices, choices.searchInterval.value_or(0));
     checkChoice(page, kCountButtons, kCountChoices, choices.resultCount.value_or(0));
     setChecked(page, IDC_WARN_FEW_RESULTS, choices.warnFewResults);

@@ -12,6 +12,7 @@
 
 #include "http/io_cancel.h"
 #include "http/io_timeout.h"
+#include "http/to_wide.h"
 #include "mosaic/image_download.h"
 
 namespace {
@@ -20,21 +21,6 @@ struct InternetHandleCloser {
     void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
 };
 using InternetHandle = std::unique_ptr<std::remove_pointer_t<HINTERNET>, InternetHandleCloser>;
-
-std::wstring ansiToWide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int units = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(),
-                                          static_cast<int>(text.size()), nullptr, 0);
-    if (units <= 0) {
-        return {};
-    }
-    std::wstring wide(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), static_cast<int>(text.size()),
-                        wide.data(), units);
-    return wide;
-}
 
 // Reads the body into body.bytes; true when the deadline passed first.
 bool readBody(HINTERNET request, IoClock::time_point deadline, std::size_t byteLimit,
@@ -82,7 +68,7 @@ FetchedBody fetchBlocking(const std::string& url, std::size_t byteLimit) {
                                INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         InternetSetOptionW(internet.get(), option, &timeoutMs, sizeof timeoutMs);
     }
-    const std::wstring wideUrl = ansiToWide(url);
+    const std::wstring wideUrl = ToWide(url);
     if (wideUrl.empty()) {
         return body;
     }

@@ -54,6 +54,31 @@ class PublishedExampleTest(unittest.TestCase):
         self.assertEqual(verify().reason, "replayed nonce")
 
 
+class NonceTallyTest(unittest.TestCase):
+    def test_counts_reuse_under_any_timestamp_and_replays_of_the_same_pair(self):
+        nonces = oauth_check.NonceRegistry()
+        self.assertTrue(nonces.first_use("n1", "1000", 1000))
+        self.assertTrue(nonces.first_use("n2", "1001", 1001))
+        # Another timestamp is no replay, but the nonce was used before.
+        self.assertTrue(nonces.first_use("n1", "999", 1002))
+        self.assertFalse(nonces.first_use("n2", "1001", 1003))
+        self.assertEqual(nonces.tally(), {
+            "signed_requests": 4, "distinct_nonces": 2, "reused_nonces": 2, "replays": 1,
+            "distinct_timestamps": 3, "earliest_timestamp": 999, "latest_timestamp": 1001,
+            "backwards_timestamps": 1, "full": False})
+
+    def test_a_refused_signature_is_not_tallied(self):
+        params = EXAMPLE_PARAMS + [("oauth_signature", "AAAA" + EXAMPLE_SIGNATURE[4:])]
+        nonces = oauth_check.NonceRegistry()
+        verdict = oauth_check.verify_request(
+            method="POST", base_url=EXAMPLE_URL, params=params,
+            consumer_key="xvz1evFS4wEEPTGEFPHBog", consumer_secret=EXAMPLE_CONSUMER_SECRET,
+            token_secret_for=lambda token: EXAMPLE_TOKEN_SECRET, nonces=nonces,
+            now=1318622958)
+        self.assertFalse(verdict.ok)
+        self.assertEqual(nonces.tally()["signed_requests"], 0)
+
+
 class BaseUrlTest(unittest.TestCase):
     def test_host_header_gives_the_host_and_the_server_its_port(self):
         url = oauth_check.signature_base_url

@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_service.h"
 #include "http/http_fetch.h"
 #include "http/io_timeout.h"
 #include "http/pin_text.h"
@@ -13,6 +14,8 @@
 #include "http/service_operations.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/oauth_credentials.h"
+#include "oauth/signing_clock.h"
+#include "tests/support/fake_service.h"
 
 namespace {
 
@@ -213,6 +216,56 @@ TEST_F(ServiceOperations, TheRequestTokenAndPinAreInsertedUnencoded) {
     EXPECT_NE(entry.find("\"oauth_token\": \"" + requestToken + "\""), std::string::npos) << entry;
     EXPECT_NE(entry.find("\"oauth_verifier\": \"" + givenPin + "\""), std::string::npos) << entry;
     EXPECT_NE(entry.find("\"signature\": \"ok\""), std::string::npos) << entry;
+}
+
+// A number of the fake service's nonce tally (GET /_test/nonces, compact JSON); -1 when absent.
+long long TallyNumber(const std::string& tally, const std::string& name) {
+    const std::string key = "\"" + name + "\":";
+    const std::size_t at = tally.find(key);
+    if (at == std::string::npos || at + key.size() >= tally.size() ||
+        !std::isdigit(static_cast<unsigned char>(tally[at + key.size()]))) {
+        return -1;
+    }
+    return std::stoll(tally.substr(at + key.size()));
+}
+
+std::string NonceTally() {
+    std::vector<char> tally;
+    EXPECT_TRUE(HttpFetch(tally, serviceUrl("/_test/nonces")));
+    return Text(tally);
+}
+
+TEST_F(ServiceOperations, AThousandSignedSearchesNeverReuseANonce) {
+    constexpr long long kSearches = 1000;
+    for (long long i = 0; i < kSearches; ++i) {
+        std::vector<char> body;
+        ASSERT_TRUE(SearchTweets(body, "cats", "1")) << "search " << i << ": " << CText(body);
+    }
+    const std::string tally = NonceTally();
+    EXPECT_EQ(TallyNumber(tally, "signed_requests"), kSearches) << tally;
+    EXPECT_EQ(TallyNumber(tally, "distinct_nonces"), kSearches) << tally;
+    EXPECT_EQ(TallyNumber(tally, "reused_nonces"), 0) << tally;
+    EXPECT_EQ(TallyNumber(tally, "replays"), 0) << tally;
+    EXPECT_EQ(TallyNumber(tally, "backwards_timestamps"), 0) << tally;
+}
+
+// The tally above can only prove anything if it sees a nonce sent twice.
+TEST_F(ServiceOperations, TheNonceTallySeesANonceSentTwice) {
+    const std::int64_t now = signingTimeNow();
+    setSigningClock([now] { return now; });
+    setNonceSource([] { return std::string("sameNonceEveryTime0123"); });
+    std::vector<char> body;
+    EXPECT_TRUE(SearchTweets(body, "cats", "1"));
+    EXPECT_FALSE(SearchTweets(body, "cats", "1")) << "a replay is refused";
+    setSigningClock([now] { return now + 1; });
+    EXPECT_TRUE(SearchTweets(body, "cats", "1")) << "another timestamp is accepted";
+    resetSigningClockAndNonce();
+
+    const std::string tally = NonceTally();
+    EXPECT_EQ(TallyNumber(tally, "signed_requests"), 3) << tally;
+    EXPECT_EQ(TallyNumber(tally, "distinct_nonces"), 1) << tally;
+    EXPECT_EQ(TallyNumber(tally, "reused_nonces"), 2) << tally;
+    EXPECT_EQ(TallyNumber(tally, "replays"), 1) << tally;
 }
 
 }  // namespace

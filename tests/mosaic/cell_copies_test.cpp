@@ -10,7 +10,7 @@
 #include "mosaic/marks.h"
 #include "mosaic/picture_decoder.h"
 #include "mosaic/tile_grid.h"
-#include "test_picture_decoder_jpeg.h"
+#include "tests/support/test_jpeg.h"
 
 namespace {
 

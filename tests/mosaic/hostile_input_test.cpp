@@ -19,8 +19,8 @@
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
-#include "test_picture_decoder_jpeg.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_jpeg.h"
 
 namespace fs = std::filesystem;
 

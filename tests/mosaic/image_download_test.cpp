@@ -8,7 +8,7 @@
 #include "mosaic/image_download.h"
 #include "settings/option_store.h"
 #include "test_image_download_server.h"
-#include "test_picture_decoder_jpeg.h"
+#include "tests/support/test_jpeg.h"
 
 namespace {
 

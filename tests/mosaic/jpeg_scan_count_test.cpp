@@ -8,7 +8,7 @@
 
 #include "mosaic/jpeg_scan_count.h"
 #include "mosaic/picture_decoder.h"
-#include "test_picture_decoder_jpeg.h"
+#include "tests/support/test_jpeg.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "mosaic/image_limits.h"
 #include "mosaic/picture_decoder.h"
-#include "test_picture_decoder_jpeg.h"
+#include "tests/support/test_jpeg.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "mosaic/pinned_tiles.h"
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
-#include "test_picture_decoder_jpeg.h"
+#include "tests/support/test_jpeg.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include "grid_test_support.h"
 #include "mosaic/picture_decoder.h"
 #include "mosaic/tile_grid.h"
-#include "test_picture_decoder_jpeg.h"
+#include "tests/support/test_jpeg.h"
 
 namespace {
 

@@ -444,6 +444,8 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             return json_reply(200, {"revoked": service.revoke_access_tokens(token)})
         if path == "/_test/log":
             return json_reply(200, service.log.entries())
+        if path == "/_test/nonces":
+            return json_reply(200, service.nonces.tally())
         if path == "/_test/misbehaviours":
             return json_reply(200, service.misbehaviours.describe())
         if path == "/_test/reset" and self.command == "POST":

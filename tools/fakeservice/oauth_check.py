@@ -79,23 +79,78 @@ class Verdict:
     protocol: dict = field(default_factory=dict)
 
 
+# The nonces and timestamps the tally keeps, whatever their age; a longer run is counted
+# but no longer told apart.
+MAX_TALLIED = 200_000
+
+
+class NonceTally:
+    """Every nonce and timestamp of a correctly signed request since the start, so tests can
+    see whether a client ever sent a nonce twice, even outside the replay window and with
+    another timestamp (which the service itself accepts)."""
+
+    def __init__(self):
+        self.signed_requests = 0
+        self.reused_nonces = 0
+        self.replays = 0
+        self.backwards_timestamps = 0
+        self._nonces: set[str] = set()
+        self._timestamps: set[int] = set()
+        self._latest: int | None = None
+        self._earliest: int | None = None
+
+    def note(self, nonce: str, timestamp: int, replay: bool):
+        self.signed_requests += 1
+        self.replays += replay
+        if nonce in self._nonces:
+            self.reused_nonces += 1
+        elif len(self._nonces) < MAX_TALLIED:
+            self._nonces.add(nonce)
+        if len(self._timestamps) < MAX_TALLIED:
+            self._timestamps.add(timestamp)
+        if self._latest is not None and timestamp < self._latest:
+            self.backwards_timestamps += 1
+        self._latest = timestamp if self._latest is None else max(self._latest, timestamp)
+        self._earliest = timestamp if self._earliest is None else min(self._earliest, timestamp)
+
+    def describe(self) -> dict:
+        return {
+            "signed_requests": self.signed_requests,
+            "distinct_nonces": len(self._nonces),
+            "reused_nonces": self.reused_nonces,
+            "replays": self.replays,
+            "distinct_timestamps": len(self._timestamps),
+            "earliest_timestamp": self._earliest,
+            "latest_timestamp": self._latest,
+            "backwards_timestamps": self.backwards_timestamps,
+            "full": len(self._nonces) >= MAX_TALLIED,
+        }
+
+
 class NonceRegistry:
     """Remembers (nonce, timestamp) pairs long enough to refuse every replay inside the
-    timestamp window."""
+    timestamp window, and tallies every nonce it is shown."""
 
     def __init__(self):
         self._lock = threading.Lock()
         self._seen: dict[tuple[str, str], float] = {}
+        self._tally = NonceTally()
 
     def first_use(self, nonce: str, timestamp: str, now: float) -> bool:
         with self._lock:
             if len(self._seen) > 10000:
                 horizon = now - 3 * TIMESTAMP_WINDOW_SECONDS
                 self._seen = {k: t for k, t in self._seen.items() if t >= horizon}
-            if (nonce, timestamp) in self._seen:
+            replay = (nonce, timestamp) in self._seen
+            self._tally.note(nonce, int(timestamp), replay)
+            if replay:
                 return False
             self._seen[(nonce, timestamp)] = now
             return True
+
+    def tally(self) -> dict:
+        with self._lock:
+            return self._tally.describe()
 
 
 def verify_request(

@@ -1,6 +1,6 @@
 #pragma once
 
-// Makes small JPEG files in memory with libjpeg's compressor, for tests.
+// Makes JPEG files in memory with libjpeg's compressor, for the tests and the benchmarks.
 
 #include <cstdio>
 
