@@ -521,15 +521,6 @@ class WineSession:
                        stderr=subprocess.DEVNULL)
         return path
 
-    def screen_image(self, name):
-        """The whole screen as (width, height, rgb), with the PNG kept for people to look at."""
-        png = self.screenshot(name)
-        ppm = subprocess.run(["convert", str(png), "ppm:-"], stdout=subprocess.PIPE, check=True,
-                             timeout=60).stdout
-        path = png.with_suffix(".screen.ppm")
-        path.write_bytes(ppm)
-        return read_ppm(path)
-
     def draw_own_frames(self):
         """Has Wine draw captions and close boxes itself, as there is no window manager to
         draw them; for tests that click a caption's buttons. Applies to programs started

@@ -6,7 +6,6 @@ The test plays the browser: Wine's ShellExecute hands a web address to winebrows
 runs the first of its browsers found on the Unix PATH (xdg-open first); a stand-in xdg-open
 early on the PATH records the address, and the test reads the PIN off that page."""
 
-import json
 import os
 import re
 import shutil
@@ -15,7 +14,6 @@ import subprocess
 import time
 import unittest
 import urllib.request
-from pathlib import Path
 
 import harness
 from service_programs import install_browser_stand_in
