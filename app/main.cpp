@@ -13,7 +13,6 @@
 
 #include "app/main_window.h"
 #include "app/mark_bitmaps.h"
-#include "app/search_worker_thread.h"
 #include "app/shell_seams.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
@@ -21,6 +20,7 @@
 #include "mosaic/app_state.h"
 #include "mosaic/cell_copies.h"
 #include "mosaic/compositing.h"
+#include "mosaic/search_worker_loop.h"
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
 #include "settings/data_directories.h"
@@ -143,8 +143,9 @@ int runMessageLoop() {
 }
 
 void shutDown() {
-    // The exit command has already waited for the last worker; this only closes its handle.
-    waitForSearchWorker();
+    // The exit command has already waited for the worker; a close that ended the message
+    // loop some other way has not.
+    stopSearchWorker();
     stopCellCopies();
     releaseDrawingSurfaces();
     saveOptions();

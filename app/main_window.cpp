@@ -4,12 +4,12 @@
 
 #include "app/context_menu.h"
 #include "app/menu_commands.h"
-#include "app/search_worker_thread.h"
 #include "app/shell_seams.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
 #include "app/window_paint.h"
 #include "mosaic/app_state.h"
+#include "mosaic/search_worker_loop.h"
 #include "resources/resource.h"
 
 namespace {
@@ -42,7 +42,7 @@ LRESULT onPaint(HWND window) {
 }
 
 LRESULT onTimer(HWND window, WPARAM wParam, LPARAM lParam) {
-    startSearchWorkerWhenIdle(window);
+    startSearchCycleWhenIdle();
     return DefWindowProcW(window, WM_TIMER, wParam, lParam);
 }
 
@@ -127,7 +127,7 @@ HWND createMainWindow(HINSTANCE instance, DWORD style, int x, int y, int width, 
 void exitProgram(HWND window) {
     // The worker stops at its next wait, link or chunk instead of finishing the cycle.
     requestExit();
-    waitForSearchWorker();
+    stopSearchWorker();
     std::lock_guard<std::mutex> lock(appState().appMutex);
     DestroyWindow(window);
 }

@@ -12,8 +12,6 @@ struct ShellState {
     // Menu 105 as loaded, and its first popup, which right-click shows.
     UniqueMenu contextMenuResource;
     HMENU contextMenu = nullptr;
-    // The search worker started last, until a tick or the exit command finds it ended.
-    UniqueHandle workerThread;
     // The finished client-sized frame handed to the window; kept between paints.
     Surface clientFrame;
     // The client rectangle the previous paint saw; all zero before the first paint, so the

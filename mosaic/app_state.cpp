@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "mosaic/cell_copies.h"
+#include "mosaic/search_worker_loop.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ AppState& appState() {
 }
 
 void resetAppState() {
-    // No copy made for the old grid may reach the new one.
+    // No cycle or copy made for the old grid may reach the new one.
+    stopSearchWorker();
     stopCellCopies();
     AppState& state = appState();
     state.rootCanvases.clear();

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <mutex>
 #include <set>
 #include <string>
@@ -10,7 +9,7 @@
 #include "grid_test_support.h"
 #include "mosaic/compositing.h"
 #include "mosaic/pinned_tiles.h"
-#include "mosaic/search_worker.h"
+#include "mosaic/search_worker_loop.h"
 #include "mosaic/selection.h"
 #include "rotating_feed.h"
 #include "settings/data_directories.h"
@@ -49,27 +48,21 @@ class ConcurrencyTest : public gridtest::MosaicTest {
     TempFolder folder;
 };
 
-// Search cycles on a worker thread, each under the application mutex and started only once
-// the previous result was placed, as the timer starts them; meanwhile the user-interface
-// thread paints with try-lock, pins and unpins tiles and edits and saves the options.
+// Search cycles on the search worker, each under the application mutex and started by a
+// tick only once the previous result was placed; meanwhile the user-interface thread paints
+// with try-lock, pins and unpins tiles and edits and saves the options.
 TEST_F(ConcurrencyTest, WorkerCyclesAgainstPaintsPinTogglesAndOptionWrites) {
     constexpr int kCycles = 200;
     RotatingFeed feed(120, 7);
     const SearchCycleServices services = feed.services();
-    std::atomic<bool> workerDone{false};
-    std::thread worker([&] {
-        for (int cycle = 0; cycle < kCycles; ++cycle) {
-            while (appState().tilesPending == 1) {
-                std::this_thread::yield();
-            }
-            runSearchWorker(services);
-        }
-        workerDone = true;
-    });
+    int started = 0;
 
     int round = 0;
     std::string lastKeyword;
-    while (!workerDone) {
+    while (started < kCycles || searchCycleRunning()) {
+        if (started < kCycles && startSearchCycleWhenIdle(services)) {
+            ++started;
+        }
         paint();
         ++round;
         const std::int32_t x = 5 + 10 * (round % 10);
@@ -89,7 +82,6 @@ TEST_F(ConcurrencyTest, WorkerCyclesAgainstPaintsPinTogglesAndOptionWrites) {
         }
         std::this_thread::yield();
     }
-    worker.join();
     {
         const std::lock_guard hold(appState().appMutex);
         composeFrame(true);

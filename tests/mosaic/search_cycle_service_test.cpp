@@ -16,7 +16,7 @@
 #include "http/service_config.h"
 #include "mosaic/app_state.h"
 #include "mosaic/search_cycle.h"
-#include "mosaic/search_worker.h"
+#include "mosaic/search_worker_loop.h"
 #include "mosaic/tile_grid.h"
 #include "oauth/oauth_credentials.h"
 #include "settings/option_store.h"
@@ -105,21 +105,23 @@ class SearchCycleAgainstService : public ::testing::Test {
         return nullptr;
     }
 
-    // Runs the search worker, asks for the exit once a request containing `seen` has reached
-    // the service, and expects the worker to end well before any time-out could end it.
+    // Starts a cycle as the timer does, then gives the exit command once a request
+    // containing `seen` has reached the service, and expects the worker to be stopped well
+    // before any time-out could end the exchange.
     void exitWhileStuckOn(const std::string& seen) {
         SetIoTimeout(std::chrono::seconds(25));
-        auto worker = std::async(std::launch::async, [] { runSearchWorker(); });
+        ASSERT_TRUE(startSearchCycleWhenIdle());
         for (int i = 0; i < 1000 && requestsWith({seen}).empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         ASSERT_FALSE(requestsWith({seen}).empty());
-        ASSERT_EQ(worker.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
-            << "the worker was not held";
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(searchCycleRunning()) << "the worker was not held";
         requestExit();
+        auto stopping = std::async(std::launch::async, [] { stopSearchWorker(); });
         // A generous ceiling: the exit is seen within a slice, or a second inside curl.
-        EXPECT_EQ(worker.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-        worker.wait();
+        EXPECT_EQ(stopping.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        stopping.wait();
         SetIoTimeout(kDefaultIoTimeout);
     }
 

@@ -1,0 +1,110 @@
+#include "mosaic/search_worker_loop.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "mosaic/app_state.h"
+#include "mosaic/search_worker.h"
+
+namespace {
+
+struct WorkerLoop {
+    std::mutex lock;
+    std::condition_variable wake;
+    // From the tick that starts a cycle until that cycle has ended.
+    bool cycleStarted = false;
+    bool stopping = false;
+    SearchCycleServices services;
+    std::thread thread;
+
+    // Only reached when a test binary ends without stopping the worker.
+    ~WorkerLoop() {
+        {
+            const std::lock_guard hold(lock);
+            stopping = true;
+        }
+        wake.notify_all();
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+};
+
+WorkerLoop& workerLoop() {
+    static WorkerLoop loop;
+    return loop;
+}
+
+void serveSearchCycles() {
+    WorkerLoop& loop = workerLoop();
+    std::unique_lock hold(loop.lock);
+    for (;;) {
+        loop.wake.wait(hold, [&] { return loop.cycleStarted || loop.stopping; });
+        if (!loop.cycleStarted) {
+            return;
+        }
+        const SearchCycleServices services = std::move(loop.services);
+        hold.unlock();
+        try {
+            runSearchWorker(services);
+        } catch (...) {
+            // A cycle that failed half-way queued nothing that a paint could place; the next
+            // tick tries again.
+        }
+        hold.lock();
+        loop.cycleStarted = false;
+    }
+}
+
+}  // namespace
+
+bool startSearchCycleWhenIdle(SearchCycleServices services) {
+    const AppState& state = appState();
+    if (state.searchEnabled.load() != 1 || state.tilesPending.load() != 0 || exitWasRequested()) {
+        return false;
+    }
+    WorkerLoop& loop = workerLoop();
+    {
+        const std::lock_guard hold(loop.lock);
+        if (loop.cycleStarted || loop.stopping) {
+            return false;
+        }
+        if (!loop.thread.joinable()) {
+            try {
+                loop.thread = std::thread(serveSearchCycles);
+            } catch (const std::system_error&) {
+                // No thread this time (the system is out of them); the next tick tries again.
+                return false;
+            }
+        }
+        loop.services = std::move(services);
+        loop.cycleStarted = true;
+    }
+    loop.wake.notify_one();
+    return true;
+}
+
+bool searchCycleRunning() {
+    WorkerLoop& loop = workerLoop();
+    const std::lock_guard hold(loop.lock);
+    return loop.cycleStarted;
+}
+
+void stopSearchWorker() {
+    WorkerLoop& loop = workerLoop();
+    std::thread ending;
+    {
+        const std::lock_guard hold(loop.lock);
+        loop.stopping = true;
+        ending.swap(loop.thread);
+    }
+    loop.wake.notify_all();
+    if (ending.joinable()) {
+        ending.join();
+    }
+    const std::lock_guard hold(loop.lock);
+    loop.stopping = false;
+}
