@@ -12,6 +12,7 @@ prints the figures as JSON (start, end and peak of each count, cycles, wraps, du
 
 import argparse
 import json
+import os
 import shutil
 import ssl
 import sys
@@ -86,10 +87,16 @@ def unix_private_bytes(pid):
     return sum(int(fields.get(name, ["0"])[0]) * 1024 for name in ("RssAnon", "VmSwap"))
 
 
+def unix_thread_ids(pid):
+    """The Unix threads of the process; Wine runs every Windows thread on one of its own."""
+    return sorted(int(name) for name in os.listdir("/proc/%d/task" % pid))
+
+
 def sample(session, program, cycle, started):
     reply = session.run_json(SOAK_PROBE_EXE, "resources", program.hwnd)
     reply["wine_private_usage"] = reply.pop("private_bytes")
     reply["private_bytes"] = unix_private_bytes(program.pid)
+    reply["thread_ids"] = unix_thread_ids(program.pid)
     reply["cycle"] = cycle
     reply["seconds"] = round(time.monotonic() - started, 1)
     return reply
@@ -195,6 +202,7 @@ def run_soak(session, cycles, samples_wanted=40):
         first = soak.idle_counts(takes=1)
         soak.run_until(warm_up, sample_every=max(1, warm_up // 4))
         start = soak.idle_counts()
+        warm_samples = len(soak.samples)
         soak.run_until(cycles, sample_every=max(1, (cycles - warm_up) // samples_wanted))
         end = soak.idle_counts()
         duration = time.monotonic() - soak.started
@@ -205,8 +213,14 @@ def run_soak(session, cycles, samples_wanted=40):
                      "peak": max(s[name] for s in soak.samples),
                      "growth": end[name] - start[name]}
               for name in COUNTS}
+    # The threads there in every sample from the end of the warm-up on (the user-interface
+    # thread and the search worker), and those that came and went; WinINet keeps a thread of
+    # its own for a while after a download.
+    after_warm_up = [set(s["thread_ids"]) for s in soak.samples[warm_samples - 1:]]
     return {
         "cycles": soak.log.searches,
+        "threads_throughout": len(set.intersection(*after_warm_up)),
+        "threads_come_and_gone": len(set.union(*after_warm_up) - set.intersection(*after_warm_up)),
         "warm_up_cycles": warm_up,
         "downloads": soak.log.downloads,
         "wraps": soak.log.downloads // CELLS,
