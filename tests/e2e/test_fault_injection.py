@@ -10,6 +10,7 @@ pictures brings ten new ones with every search, so each recovery shows on the wa
 paint and exit times are printed and written to e2e-artifacts/fault-injection.json."""
 
 import json
+import statistics
 import subprocess
 import time
 
@@ -20,7 +21,10 @@ from wall_pixels import SEARCH_PATH
 
 WM_TIMER = 0x0113
 EXIT_CEILING_S = 5.0
-# A hang guard, not the goal: the measured figures are recorded beside it.
+# The goal for a paint while the worker is held, required of the median of each five; the
+# worst of them may meet one of Wine's own pauses, so it only has a hang guard. The measured
+# figures are recorded beside both.
+PAINT_GOAL_MS = 100.0
 PAINT_CEILING_MS = 1000.0
 GENERATED_PHOTOS = 400
 PER_SEARCH = 10
@@ -176,6 +180,7 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
                                    "--timeout-ms", 3000, check=False)
         self.assertTrue(reply.get("answered"), reply)
         self.assertLess(reply["max_ms"], PAINT_CEILING_MS, reply)
+        self.assertLess(statistics.median(reply["ms"]), PAINT_GOAL_MS, reply)
         return reply
 
     def fault_request(self, mode, mark, timeout=30):
