@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -17,20 +18,26 @@ struct WorkerLoop {
     // From the tick that starts a cycle until that cycle has ended.
     bool cycleStarted = false;
     bool stopping = false;
-    SearchCycleServices services;
+    // Empty: the real services, made on the worker.
+    std::optional<SearchCycleServices> services;
     std::thread thread;
 
-    // Only reached when a test binary ends without stopping the worker.
-    ~WorkerLoop() {
+    // Lets the cycle running end, then the thread; leaves stopping set.
+    void endThread() {
+        std::thread ending;
         {
             const std::lock_guard hold(lock);
             stopping = true;
+            ending.swap(thread);
         }
         wake.notify_all();
-        if (thread.joinable()) {
-            thread.join();
+        if (ending.joinable()) {
+            ending.join();
         }
     }
+
+    // Only reached when a test binary ends without stopping the worker.
+    ~WorkerLoop() { endThread(); }
 };
 
 WorkerLoop& workerLoop() {
@@ -46,10 +53,10 @@ void serveSearchCycles() {
         if (!loop.cycleStarted) {
             return;
         }
-        const SearchCycleServices services = std::move(loop.services);
+        const std::optional<SearchCycleServices> services = std::exchange(loop.services, {});
         hold.unlock();
         try {
-            runSearchWorker(services);
+            runSearchWorker(services ? *services : defaultSearchCycleServices());
         } catch (...) {
             // A cycle that failed half-way queued nothing that a paint could place; the next
             // tick tries again.
@@ -61,7 +68,7 @@ void serveSearchCycles() {
 
 }  // namespace
 
-bool startSearchCycleWhenIdle(SearchCycleServices services) {
+bool startSearchCycleWhenIdle(std::optional<SearchCycleServices> services) {
     const AppState& state = appState();
     if (state.searchEnabled.load() != 1 || state.tilesPending.load() != 0 || exitWasRequested()) {
         return false;
@@ -95,16 +102,7 @@ bool searchCycleRunning() {
 
 void stopSearchWorker() {
     WorkerLoop& loop = workerLoop();
-    std::thread ending;
-    {
-        const std::lock_guard hold(loop.lock);
-        loop.stopping = true;
-        ending.swap(loop.thread);
-    }
-    loop.wake.notify_all();
-    if (ending.joinable()) {
-        ending.join();
-    }
+    loop.endThread();
     const std::lock_guard hold(loop.lock);
     loop.stopping = false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "mosaic/search_cycle.h"
 
 // The search cycles run one after another on one long-lived worker thread, which the first
@@ -9,8 +11,9 @@
 // Timer tick (user-interface thread): has the worker run one cycle (runSearchWorker), but only
 // while searching is enabled, no result waits for placement, the previous cycle has ended and
 // no exit was asked for. A tick that finds a cycle still running starts nothing and is not
-// caught up later. Returns whether a cycle was started.
-bool startSearchCycleWhenIdle(SearchCycleServices services = defaultSearchCycleServices());
+// caught up later. Without services the cycle uses the real ones, made on the worker.
+// Returns whether a cycle was started.
+bool startSearchCycleWhenIdle(std::optional<SearchCycleServices> services = std::nullopt);
 
 // Whether a cycle was started and has not ended yet.
 bool searchCycleRunning();

@@ -217,10 +217,11 @@ def run_soak(session, cycles, samples_wanted=40):
     # thread and the search worker), and those that came and went; WinINet keeps a thread of
     # its own for a while after a download.
     after_warm_up = [set(s["thread_ids"]) for s in soak.samples[warm_samples - 1:]]
+    throughout = set.intersection(*after_warm_up)
     return {
         "cycles": soak.log.searches,
-        "threads_throughout": len(set.intersection(*after_warm_up)),
-        "threads_come_and_gone": len(set.union(*after_warm_up) - set.intersection(*after_warm_up)),
+        "threads_throughout": len(throughout),
+        "threads_come_and_gone": len(set.union(*after_warm_up) - throughout),
         "warm_up_cycles": warm_up,
         "downloads": soak.log.downloads,
         "wraps": soak.log.downloads // CELLS,
