@@ -2,7 +2,7 @@
 
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
-#include "mosaic/selection.h"
+#include "mosaic/wall/selection.h"
 #include "resources/resource.h"
 #include "settings/option_store.h"
 

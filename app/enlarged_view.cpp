@@ -2,12 +2,13 @@
 
 #include <optional>
 
+#include "app/logic/enlarged_view_geometry.h"
 #include "app/shell_state.h"
 #include "app/win_handles.h"
 #include "app/window_geometry.h"
-#include "mosaic/app_state.h"
-#include "mosaic/enlarged_view_geometry.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/search/search_state.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/tile_grid.h"
 #include "resources/resource.h"
 #include "settings/option_store.h"
 
@@ -142,7 +143,7 @@ void openEnlargedView(HWND owner, int x, int y) {
     ShellState& shell = shellState();
     shell.enlargedOpen = 1;
     if (optionOr("kaku_kousin", 0) == 0) {
-        appState().searchEnabled = 0;
+        pauseSearch();
     }
     shell.enlargedCopy = std::move(*picture);
     DialogBoxParamW(shell.instance, MAKEINTRESOURCEW(IDD_ENLARGED_VIEW), owner,
@@ -150,5 +151,5 @@ void openEnlargedView(HWND owner, int x, int y) {
     shell.enlargedCopy = Surface{};
     shell.enlargedPlaced = 0;
     shell.enlargedOpen = 0;
-    appState().searchEnabled = 1;
+    resumeSearch();
 }

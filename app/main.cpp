@@ -13,16 +13,15 @@
 
 #include "app/main_window.h"
 #include "app/mark_bitmaps.h"
+#include "app/program_exit.h"
 #include "app/shell_seams.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
 #include "http/service_config.h"
-#include "mosaic/app_state.h"
-#include "mosaic/cell_copies.h"
-#include "mosaic/compositing.h"
-#include "mosaic/search_worker_loop.h"
-#include "mosaic/selection.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/frame_surface.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/shell_hooks.h"
+#include "mosaic/wall/tile_grid.h"
 #include "settings/data_directories.h"
 #include "settings/option_store.h"
 
@@ -40,7 +39,6 @@ void refuseSecondCopy() {
 
 void seedRandomGenerators() {
     const auto now = static_cast<unsigned>(std::time(nullptr));
-    std::srand(now);
     appState().random.seed(now);
 }
 
@@ -113,15 +111,6 @@ void createDrawingSurfaces(HINSTANCE instance, HWND window) {
     state.backBuffer = frameSurface(state.backBufferWidth, state.backBufferHeight);
 }
 
-void releaseDrawingSurfaces() {
-    AppState& state = appState();
-    state.newImageMark = Surface{};
-    state.pinnedMark = Surface{};
-    state.selectionMark = Surface{};
-    state.backBuffer = Surface{};
-    shellState().clientFrame = Surface{};
-}
-
 void startSocketLibrary() {
     WSADATA data{};
     if (WSAStartup(MAKEWORD(1, 1), &data) == 0) {
@@ -140,19 +129,6 @@ int runMessageLoop() {
         DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
-}
-
-void shutDown() {
-    // The exit command has already waited for the worker; a close that ended the message
-    // loop some other way has not.
-    stopSearchWorker();
-    stopCellCopies();
-    releaseDrawingSurfaces();
-    saveOptions();
-    clearOptions();
-    releaseSelection();
-    releaseQueue();
-    releaseGrid();
 }
 
 }  // namespace
@@ -187,6 +163,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     const int exitCode = runMessageLoop();
     shell.mainWindow = nullptr;
-    shutDown();
+    shutDownProgram();
     return exitCode;
 }

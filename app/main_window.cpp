@@ -4,12 +4,13 @@
 
 #include "app/context_menu.h"
 #include "app/menu_commands.h"
+#include "app/program_exit.h"
 #include "app/shell_seams.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
 #include "app/window_paint.h"
-#include "mosaic/app_state.h"
-#include "mosaic/search_worker_loop.h"
+#include "mosaic/search/search_worker_loop.h"
+#include "mosaic/wall/app_state.h"
 #include "resources/resource.h"
 
 namespace {
@@ -122,14 +123,6 @@ bool registerMainWindowClass(HINSTANCE instance) {
 HWND createMainWindow(HINSTANCE instance, DWORD style, int x, int y, int width, int height) {
     return CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, style, x, y, width, height,
                            nullptr, nullptr, instance, nullptr);
-}
-
-void exitProgram(HWND window) {
-    // The worker stops at its next wait, link or chunk instead of finishing the cycle.
-    requestExit();
-    stopSearchWorker();
-    std::lock_guard<std::mutex> lock(appState().appMutex);
-    DestroyWindow(window);
 }
 
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "mosaic/app_state.h"
-#include "mosaic/marks.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/marks.h"
 #include "resources/resource.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "mosaic/surface.h"
+#include "mosaic/raster/surface.h"
 
 // The bitmap resource id of module as a Surface (0x00RRGGBB), whatever its bit depth;
 // none when it cannot be loaded.

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "app/clipboard.h"
-#include "app/main_window.h"
+#include "app/program_exit.h"
 #include "app/settings_dialog.h"
 #include "app/window_geometry.h"
-#include "mosaic/pinned_tiles.h"
-#include "mosaic/selection.h"
+#include "mosaic/wall/pinned_tiles.h"
+#include "mosaic/wall/selection.h"
 #include "resources/resource.h"
 #include "settings/option_store.h"
 
@@ -63,16 +63,11 @@ struct MenuCommand {
 
 // The size presets are kSizePresets.
 constexpr MenuCommand kMenuCommands[] = {
-    {IDM_SETTINGS, onSettings},
-    {IDM_EXIT, exitProgram},
-    {IDM_SIZE_FIT_SCREEN, fitToScreen},
-    {IDM_FRAME_FIXED, toggleWindowFrame},
-    {IDM_PIN_TILE, onPinTile},
-    {IDM_SHOW_PINNED, onShowPinned},
-    {IDM_COPY_URL, onCopyUrl},
-    {IDM_COPY_ORIGINAL_URL, onCopyOriginalUrl},
-    {IDM_STACK_BOTTOM, onStackBottom},
-    {IDM_STACK_TOPMOST, onStackTopmost},
+    {IDM_SETTINGS, onSettings},         {IDM_EXIT, exitProgram},
+    {IDM_SIZE_FIT_SCREEN, fitToScreen}, {IDM_FRAME_FIXED, toggleWindowFrame},
+    {IDM_PIN_TILE, onPinTile},          {IDM_SHOW_PINNED, onShowPinned},
+    {IDM_COPY_URL, onCopyUrl},          {IDM_COPY_ORIGINAL_URL, onCopyOriginalUrl},
+    {IDM_STACK_BOTTOM, onStackBottom},  {IDM_STACK_TOPMOST, onStackTopmost},
     {IDM_STACK_NORMAL, onStackNormal},
 };
 

@@ -9,12 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/logic/dialog_choices.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
 #include "http/to_wide.h"
-#include "mosaic/app_state.h"
+#include "mosaic/search/search_state.h"
+#include "mosaic/wall/app_state.h"
 #include "resources/resource.h"
-#include "settings/dialog_choices.h"
 #include "settings/option_store.h"
 
 namespace {
@@ -206,7 +207,7 @@ void endSettings(HWND dialog, INT_PTR result) {
 
 INT_PTR onOk(HWND dialog) {
     if (storeSettingsChoices(choicesOfPages(pages()))) {
-        appState().searchEnabled = 1;
+        resumeSearch();
     }
     pages().stored = true;
     endSettings(dialog, kClosedByOk);

@@ -4,7 +4,7 @@
 #include "app/first_start_authorisation.h"
 #include "app/shell_state.h"
 #include "http/service_config.h"
-#include "mosaic/pinned_tiles.h"
+#include "mosaic/wall/pinned_tiles.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/credential_file.h"
 #include "oauth/oauth_credentials.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/win_handles.h"
-#include "mosaic/surface.h"
+#include "mosaic/raster/surface.h"
 
 // The Win32 side of the process-wide state; the portable side is appState().
 struct ShellState {

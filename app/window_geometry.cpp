@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/logic/screen_placement.h"
 #include "app/shell_state.h"
-#include "mosaic/screen_placement.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
 
 DWORD mainWindowStyle(std::int32_t windowKotei) {

@@ -4,8 +4,8 @@
 
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
-#include "mosaic/app_state.h"
-#include "mosaic/compositing.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/compositing.h"
 
 namespace {
 

@@ -12,11 +12,12 @@
 #include <string>
 #include <utility>
 
-#include "mosaic/app_state.h"
-#include "mosaic/compositing.h"
-#include "mosaic/marks.h"
-#include "mosaic/picture_decoder.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/picture_decoder.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/marks.h"
+#include "mosaic/wall/tile_grid.h"
+#include "tests/support/app_state_reset.h"
 #include "tests/support/test_jpeg.h"
 
 namespace bench {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "mosaic/surface.h"
+#include "mosaic/raster/surface.h"
 
 namespace bench {
 

@@ -10,10 +10,11 @@
 #include <string>
 
 #include "bench_pictures.h"
-#include "mosaic/app_state.h"
-#include "mosaic/picture_decoder.h"
-#include "mosaic/pinned_tiles.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/picture_decoder.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/pinned_tiles.h"
+#include "mosaic/wall/tile_grid.h"
+#include "tests/support/app_state_reset.h"
 
 namespace {
 

@@ -10,11 +10,12 @@
 #include <string>
 
 #include "bench_pictures.h"
-#include "mosaic/app_state.h"
-#include "mosaic/cell_copies.h"
-#include "mosaic/compositing.h"
-#include "mosaic/picture_decoder.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/picture_decoder.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/cell_copies.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/tile_grid.h"
+#include "tests/support/app_state_reset.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "mosaic/hashtag_timeline.h"
-#include "mosaic/image_limits.h"
-#include "mosaic/pinned_tiles.h"
+#include "mosaic/raster/image_limits.h"
+#include "mosaic/search/hashtag_timeline.h"
+#include "mosaic/wall/pinned_tiles.h"
 #include "oauth/percent_encoding.h"
 
 namespace {

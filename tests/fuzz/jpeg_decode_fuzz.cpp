@@ -6,8 +6,8 @@
 #include <span>
 
 #include "fuzz_check.h"
-#include "mosaic/image_limits.h"
-#include "mosaic/picture_decoder.h"
+#include "mosaic/raster/image_limits.h"
+#include "mosaic/raster/picture_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);

@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "mosaic/app_state.h"
-#include "mosaic/pinned_tiles.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/pinned_tiles.h"
+#include "mosaic/wall/tile_grid.h"
+#include "tests/support/app_state_reset.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

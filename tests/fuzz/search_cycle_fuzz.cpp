@@ -13,13 +13,15 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "mosaic/app_state.h"
-#include "mosaic/compositing.h"
-#include "mosaic/image_limits.h"
-#include "mosaic/search_cycle.h"
-#include "mosaic/search_worker.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/image_limits.h"
+#include "mosaic/search/designed_search.h"
+#include "mosaic/search/search_cycle.h"
+#include "mosaic/search/search_worker.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "tests/support/app_state_reset.h"
 
 namespace {
 

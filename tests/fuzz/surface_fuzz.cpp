@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "fuzz_check.h"
-#include "mosaic/surface.h"
+#include "mosaic/raster/surface.h"
 
 namespace {
 

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "grid_test_support.h"
-#include "mosaic/cell_copies.h"
-#include "mosaic/compositing.h"
-#include "mosaic/marks.h"
-#include "mosaic/picture_decoder.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/picture_decoder.h"
+#include "mosaic/wall/cell_copies.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/marks.h"
+#include "mosaic/wall/shell_hooks.h"
+#include "mosaic/wall/tile_grid.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {

@@ -5,10 +5,12 @@
 #include <string>
 
 #include "grid_test_support.h"
-#include "mosaic/compositing.h"
-#include "mosaic/marks.h"
-#include "mosaic/selection.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/frame_surface.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/marks.h"
+#include "mosaic/wall/selection.h"
+#include "mosaic/wall/shell_hooks.h"
+#include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
 
 namespace {

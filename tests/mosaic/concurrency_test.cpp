@@ -7,10 +7,10 @@
 #include <utility>
 
 #include "grid_test_support.h"
-#include "mosaic/compositing.h"
-#include "mosaic/pinned_tiles.h"
-#include "mosaic/search_worker_loop.h"
-#include "mosaic/selection.h"
+#include "mosaic/search/search_worker_loop.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/pinned_tiles.h"
+#include "mosaic/wall/selection.h"
 #include "rotating_feed.h"
 #include "settings/data_directories.h"
 #include "tests/support/temp_folder.h"

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/app_state.h"
-#include "mosaic/surface.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/surface.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/shell_hooks.h"
+#include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "tests/support/app_state_reset.h"
 
 namespace gridtest {
 

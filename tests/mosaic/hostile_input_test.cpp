@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "grid_test_support.h"
-#include "mosaic/jpeg_scan_count.h"
-#include "mosaic/picture_decoder.h"
-#include "mosaic/pinned_tiles.h"
-#include "mosaic/search_cycle.h"
-#include "mosaic/selection.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/jpeg_scan_count.h"
+#include "mosaic/raster/picture_decoder.h"
+#include "mosaic/search/search_cycle.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/pinned_tiles.h"
+#include "mosaic/wall/selection.h"
+#include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "tests/support/app_state_reset.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "http/io_timeout.h"
-#include "mosaic/image_download.h"
 #include "settings/option_store.h"
 #include "test_image_download_server.h"
+#include "tests/support/designed_download.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {

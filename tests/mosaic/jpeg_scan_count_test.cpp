@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "mosaic/jpeg_scan_count.h"
-#include "mosaic/picture_decoder.h"
+#include "mosaic/raster/jpeg_scan_count.h"
+#include "mosaic/raster/picture_decoder.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {

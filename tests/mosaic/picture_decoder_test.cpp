@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/image_limits.h"
-#include "mosaic/picture_decoder.h"
+#include "mosaic/raster/image_limits.h"
+#include "mosaic/raster/picture_decoder.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {

@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "grid_test_support.h"
-#include "mosaic/link_source.h"
-#include "mosaic/pinned_tiles.h"
-#include "mosaic/selection.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/pinned_tiles.h"
+#include "mosaic/wall/selection.h"
+#include "mosaic/wall/shell_hooks.h"
+#include "mosaic/wall/tile_grid.h"
+#include "tests/support/app_state_reset.h"
 #include "tests/support/test_jpeg.h"
 
 namespace fs = std::filesystem;

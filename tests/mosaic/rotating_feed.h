@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/search_cycle.h"
+#include "mosaic/search/search_cycle.h"
 
 class RotatingFeed {
   public:

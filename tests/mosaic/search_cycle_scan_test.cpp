@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "mosaic/search_cycle.h"
+#include "mosaic/search/designed_search.h"
+#include "mosaic/search/search_cycle.h"
 
 namespace {
 

@@ -14,12 +14,14 @@
 
 #include "http/io_timeout.h"
 #include "http/service_config.h"
-#include "mosaic/app_state.h"
-#include "mosaic/search_cycle.h"
-#include "mosaic/search_worker_loop.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/search/search_cycle.h"
+#include "mosaic/search/search_state.h"
+#include "mosaic/search/search_worker_loop.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/tile_grid.h"
 #include "oauth/oauth_credentials.h"
 #include "settings/option_store.h"
+#include "tests/support/app_state_reset.h"
 #include "tests/support/fake_service.h"
 
 namespace {
@@ -135,7 +137,7 @@ TEST_F(SearchCycleAgainstService, QueuesTheJpegsOfAMixedReplyInOrder) {
     for (int i = 0; i < 12; ++i) {
         pinTileCount();
     }
-    EXPECT_EQ(runSearchCycle(), 1);
+    EXPECT_EQ(runSearchCycle(defaultSearchCycleServices()), 1);
     EXPECT_EQ(queuedNames(), (std::vector<std::string>{media("a01.jpg"), media("b01.jpg"),
                                                        media("a02.jpg"), media("b02.jpg")}));
     const Tile* a01 = queued(media("a01.jpg"));
@@ -160,7 +162,7 @@ TEST_F(SearchCycleAgainstService, QueuesTheJpegsOfAMixedReplyInOrder) {
 TEST_F(SearchCycleAgainstService, OriginalFetchesTheLargePictureUnderThePlainName) {
     search("cats", 4);
     ASSERT_TRUE(setOption("original", 1));
-    EXPECT_EQ(runSearchCycle(), 1);
+    EXPECT_EQ(runSearchCycle(defaultSearchCycleServices()), 1);
     // a03 arrives past the byte limit and is skipped.
     EXPECT_EQ(queuedNames(),
               (std::vector<std::string>{media("a01.jpg"), media("a02.jpg"), media("a04.jpg")}));
@@ -174,7 +176,7 @@ TEST_F(SearchCycleAgainstService, OriginalFetchesTheLargePictureUnderThePlainNam
 
 TEST_F(SearchCycleAgainstService, BrokenAndDuplicatePicturesAreNotQueued) {
     search("broken", 4);
-    EXPECT_EQ(runSearchCycle(), 0);
+    EXPECT_EQ(runSearchCycle(defaultSearchCycleServices()), 0);
     EXPECT_TRUE(queuedTiles()->empty());
     // Every photo stands twice in the reply; a link that gave no picture is remembered for
     // the rest of the cycle, so each of the four is fetched once.
@@ -182,7 +184,7 @@ TEST_F(SearchCycleAgainstService, BrokenAndDuplicatePicturesAreNotQueued) {
 
     // d02 repeats d01's bytes; d04 has d03's byte count and pixel size.
     search("dupes", 4);
-    EXPECT_EQ(runSearchCycle(), 1);
+    EXPECT_EQ(runSearchCycle(defaultSearchCycleServices()), 1);
     EXPECT_EQ(queuedNames(), (std::vector<std::string>{media("d01.jpg"), media("d03.jpg")}));
 }
 

@@ -6,11 +6,13 @@
 #include <thread>
 #include <vector>
 
-#include "mosaic/app_state.h"
-#include "mosaic/search_cycle.h"
-#include "mosaic/search_worker.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/search/search_cycle.h"
+#include "mosaic/search/search_worker.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/shell_hooks.h"
+#include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "tests/support/app_state_reset.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
-#include "mosaic/search_worker_loop.h"
+#include "mosaic/search/search_worker_loop.h"
+#include "mosaic/search/search_state.h"
+#include "tests/support/app_state_reset.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +11,7 @@
 #include <vector>
 
 #include "grid_test_support.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/wall/tile_grid.h"
 
 namespace {
 
@@ -87,9 +89,9 @@ TEST_F(SearchWorkerLoopTest, APendingResultPausedSearchingOrAnExitStartsNothing)
 
     EXPECT_FALSE(startSearchCycleWhenIdle(source.services()));
     appState().tilesPending = 0;
-    appState().searchEnabled = 0;
+    pauseSearch();
     EXPECT_FALSE(startSearchCycleWhenIdle(source.services()));
-    appState().searchEnabled = 1;
+    resumeSearch();
     requestExit();
     EXPECT_FALSE(startSearchCycleWhenIdle(source.services()));
     EXPECT_EQ(source.entered, 1);

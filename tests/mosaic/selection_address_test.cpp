@@ -3,7 +3,7 @@
 #include <string>
 
 #include "grid_test_support.h"
-#include "mosaic/selection.h"
+#include "mosaic/wall/selection.h"
 
 namespace {
 

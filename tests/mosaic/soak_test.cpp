@@ -8,8 +8,8 @@
 #include <string>
 
 #include "grid_test_support.h"
-#include "mosaic/compositing.h"
-#include "mosaic/search_worker.h"
+#include "mosaic/search/search_worker.h"
+#include "mosaic/wall/compositing.h"
 #include "rotating_feed.h"
 
 namespace {

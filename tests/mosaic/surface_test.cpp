@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "grid_test_support.h"
-#include "mosaic/surface.h"
+#include "mosaic/raster/surface.h"
 
 namespace {
 

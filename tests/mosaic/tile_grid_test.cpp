@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "grid_test_support.h"
-#include "mosaic/picture_decoder.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/raster/picture_decoder.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/tile_grid.h"
+#include "tests/support/app_state_reset.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {

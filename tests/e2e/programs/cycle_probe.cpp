@@ -17,9 +17,11 @@
 #include <system_error>
 
 #include "http/service_config.h"
-#include "mosaic/app_state.h"
-#include "mosaic/search_worker.h"
-#include "mosaic/tile_grid.h"
+#include "mosaic/search/search_worker.h"
+#include "mosaic/search/search_worker_loop.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/compositing.h"
+#include "mosaic/wall/tile_grid.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/oauth_credentials.h"
 #include "probe_json.h"
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
     AppState& state = appState();
     std::string cycleReports;
     for (int cycle = 0; cycle < cycles; ++cycle) {
-        runSearchWorker();
+        runSearchWorker(defaultSearchCycleServices());
         std::size_t queued = 0;
         {
             std::lock_guard<std::mutex> hold(state.appMutex);

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "mosaic/image_download.h"
 #include "settings/option_store.h"
+#include "tests/support/designed_download.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

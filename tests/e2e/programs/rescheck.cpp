@@ -10,7 +10,7 @@
 
 #include "app/mark_bitmaps.h"
 #include "menu_json.h"
-#include "mosaic/marks.h"
+#include "mosaic/wall/marks.h"
 #include "probe_json.h"
 #include "resources/resource.h"
 

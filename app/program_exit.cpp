@@ -1,0 +1,44 @@
+#include "app/program_exit.h"
+
+#include <mutex>
+
+#include "app/shell_state.h"
+#include "mosaic/search/search_state.h"
+#include "mosaic/search/search_worker_loop.h"
+#include "mosaic/wall/app_state.h"
+#include "mosaic/wall/cell_copies.h"
+#include "mosaic/wall/selection.h"
+#include "mosaic/wall/tile_grid.h"
+#include "settings/option_store.h"
+
+namespace {
+
+void releaseDrawingSurfaces() {
+    AppState& state = appState();
+    state.newImageMark = Surface{};
+    state.pinnedMark = Surface{};
+    state.selectionMark = Surface{};
+    state.backBuffer = Surface{};
+    shellState().clientFrame = Surface{};
+}
+
+}  // namespace
+
+void exitProgram(HWND window) {
+    // The worker stops at its next wait, link or chunk instead of finishing the cycle.
+    requestExit();
+    stopSearchWorker();
+    std::lock_guard<std::mutex> lock(appState().appMutex);
+    DestroyWindow(window);
+}
+
+void shutDownProgram() {
+    stopSearchWorker();
+    stopCellCopies();
+    releaseDrawingSurfaces();
+    saveOptions();
+    clearOptions();
+    releaseSelection();
+    releaseQueue();
+    releaseGrid();
+}

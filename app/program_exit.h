@@ -1,0 +1,12 @@
+#pragma once
+
+#include <windows.h>
+
+// The exit command and the system's close request: asks a running search worker to stop,
+// waits for it, takes the application mutex and destroys the window.
+void exitProgram(HWND window);
+
+// After the message loop: stops the worker (a close that ended the loop some other way has
+// not waited for it) and the copy threads, releases the drawing surfaces, writes the option
+// file and releases the selection copy, the queue and the grid.
+void shutDownProgram();

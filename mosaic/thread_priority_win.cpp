@@ -1,7 +1,0 @@
-#include <windows.h>
-
-#include "mosaic/thread_priority.h"
-
-void lowerThisThreadPriority() {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-}
