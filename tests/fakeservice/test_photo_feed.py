@@ -96,10 +96,11 @@ class MakePhotosTest(unittest.TestCase):
             self.sources.append(source)
         self.out = self.folder / "out"
 
-    def make(self):
-        subprocess.run([sys.executable, "-B", str(MAKE_PHOTOS), "--out", str(self.out),
-                        "--per-photo", "6", *map(str, self.sources)], check=True, timeout=300,
-                       stdout=subprocess.DEVNULL)
+    def make(self, *arguments, check=True):
+        arguments = arguments or ("--per-photo", "6", *map(str, self.sources))
+        return subprocess.run([sys.executable, "-B", str(MAKE_PHOTOS), "--out", str(self.out),
+                               *arguments], check=check, timeout=300, text=True,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     def test_crops_of_many_shapes_interleaved_with_larger_originals(self):
         self.make()
@@ -125,6 +126,22 @@ class MakePhotosTest(unittest.TestCase):
         self.make()
         self.assertEqual(sorted(p.name for p in self.out.glob("*.jpg"))[0], "p00-sunsetsky.jpg")
         self.assertEqual(len(list(self.out.glob("*.jpg"))), 6, "crops of a dropped source go")
+
+    def test_package_photos_are_found_under_a_root_and_a_thin_set_is_refused(self):
+        root = self.folder / "root"
+        refused = self.make("--package-root", str(root), check=False)
+        self.assertEqual(refused.returncode, 1)
+        self.assertIn("mate-backgrounds", refused.stderr)
+        self.assertFalse(self.out.exists(), "nothing is cut from too few photographs")
+        mate = root / "usr" / "share" / "backgrounds" / "mate"
+        pictures = iter(sorted(MEDIA.glob("a*.jpg")))
+        for name in [f"nature/N{n}.jpg" for n in range(7)] + ["abstract/Elephants.jpg",
+                                                              "abstract/Other.jpg"]:
+            (mate / name).parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(next(pictures), mate / name)
+        self.make("--per-photo", "1", "--package-root", str(root))
+        self.assertEqual(sorted(p.name for p in self.out.glob("*.jpg")),
+                         ["p00-elephants.jpg"] + [f"p00-n{n}.jpg" for n in range(7)])
 
 
 if __name__ == "__main__":

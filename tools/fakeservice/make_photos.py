@@ -3,6 +3,10 @@
 "photos" feed (--photo-dir), with ImageMagick's `convert`.
 
 Usage: make_photos.py --out DIR [--per-photo N] PHOTO.jpg...
+       make_photos.py --out DIR [--per-photo N] --package-root ROOT
+
+With --package-root the photographs are those of Debian's mate-backgrounds installed under
+ROOT (/ for this machine); fewer than a handful of them is an error, not a thin feed.
 
 Writes DIR/NAME.jpg for every crop and, for every third crop, a version twice the size in
 DIR/orig/NAME.jpg, which the service hands out for NAME.jpg:orig. The names interleave the
@@ -22,17 +26,30 @@ RECIPE = 1
 # Width:height of the crops, landscape and portrait alike.
 SHAPES = [(4, 3), (3, 4), (16, 9), (1, 1), (3, 2), (2, 3), (2, 1), (9, 16), (5, 4)]
 SHORTEST_LONG_SIDE, LONGEST_LONG_SIDE = 180, 640
+PACKAGE = "mate-backgrounds"
+PACKAGE_PHOTOS = ("usr/share/backgrounds/mate/nature/*.jpg",
+                  "usr/share/backgrounds/mate/abstract/Elephants.jpg")
+FEWEST_PACKAGE_PHOTOS = 8
 
 
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", required=True, type=Path)
     parser.add_argument("--per-photo", type=int, default=24)
-    parser.add_argument("photos", nargs="+", type=Path)
+    parser.add_argument("--package-root", type=Path,
+                        help="take the photographs of %s installed under this root" % PACKAGE)
+    parser.add_argument("photos", nargs="*", type=Path)
     args = parser.parse_args(argv)
     if args.per_photo <= 0:
         parser.error("--per-photo must be positive")
+    if bool(args.photos) == bool(args.package_root):
+        parser.error("give either photographs or --package-root")
     return args
+
+
+def package_photos(root: Path) -> list[Path]:
+    """The package's photographs as installed under root."""
+    return sorted(p for pattern in PACKAGE_PHOTOS for p in root.glob(pattern) if p.is_file())
 
 
 def picture_size(path: Path) -> tuple[int, int]:
@@ -82,11 +99,26 @@ def convert_arguments(source: Path, crops: list[dict], names: list[str], out: Pa
     return arguments + ["null:"]
 
 
-def main(argv=None) -> int:
-    args = parse_arguments(sys.argv[1:] if argv is None else argv)
+def chosen_sources(args) -> list[Path]:
+    """The photographs to cut, or none after saying why."""
+    if args.package_root:
+        found = package_photos(args.package_root)
+        if len(found) < FEWEST_PACKAGE_PHOTOS:
+            print("make_photos: only %d photographs of %s under %s, at least %d wanted; is %s "
+                  "installed?" % (len(found), PACKAGE, args.package_root, FEWEST_PACKAGE_PHOTOS,
+                                  PACKAGE), file=sys.stderr)
+            return []
+        return [p.resolve() for p in found]
     sources = sorted({p.resolve() for p in args.photos if p.is_file()})
     if not sources:
         print("make_photos: no photographs given", file=sys.stderr)
+    return sources
+
+
+def main(argv=None) -> int:
+    args = parse_arguments(sys.argv[1:] if argv is None else argv)
+    sources = chosen_sources(args)
+    if not sources:
         return 1
     out = args.out.resolve()
     stamp = out / "photos.json"
