@@ -5,9 +5,9 @@
 #include <cctype>
 #include <nlohmann/json.hpp>
 
+#include "http/code_page.h"
 #include "http/http_response.h"
 #include "http/program_version.h"
-#include "http/to_utf8.h"
 #include "mosaic/app_state.h"
 #include "mosaic/image_limits.h"
 #include "oauth/percent_encoding.h"
