@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/pin_dialog.h"
+#include "http/code_page.h"
 #include "http/pin_authorisation_operations.h"
-#include "http/to_wide.h"
 
 namespace {
 

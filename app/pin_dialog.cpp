@@ -1,6 +1,7 @@
 #include "app/pin_dialog.h"
 
 #include "app/shell_state.h"
+#include "http/code_page.h"
 #include "http/pin_text.h"
 #include "resource.h"
 
@@ -8,13 +9,11 @@ std::array<wchar_t, 256> pinWideText{};
 
 namespace {
 
-// The PIN in the thread's ANSI code page, at most as many bytes as the field has units;
-// a text that does not fit or convert counts as empty.
+// The PIN in the thread's ANSI code page, with its terminator at most as many bytes as the
+// field has units; a text that does not fit counts as empty.
 std::string pinInAnsiCodePage() {
-    std::array<char, 256> ansi{};
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, pinWideText.data(), -1, ansi.data(),
-                                          static_cast<int>(ansi.size()), nullptr, nullptr);
-    return bytes > 0 ? std::string(ansi.data()) : std::string();
+    std::string ansi = ToThreadAnsi(std::wstring_view(pinWideText.data()));
+    return ansi.size() < pinWideText.size() ? ansi : std::string();
 }
 
 void takePinFromField(HWND dialog) {

@@ -12,7 +12,6 @@
 #include "app/logic/dialog_choices.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
-#include "http/to_wide.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/wall/app_state.h"
 #include "resources/resource.h"
@@ -38,31 +37,20 @@ SettingsPages& pages() {
     return open;
 }
 
-int threadAnsiBytes(std::wstring_view wide) {
-    return WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                               nullptr, 0, nullptr, nullptr);
-}
-
 // Characters the code page lacks become its default character. The result is cut to whole
 // characters within the store's limit, so a double-byte character is never split.
 std::string toThreadAnsi(std::wstring_view wide) {
     std::size_t units = std::min(wide.size(), kMaxValueBytes);
-    while (units > 0 &&
-           static_cast<std::size_t>(threadAnsiBytes(wide.substr(0, units))) > kMaxValueBytes) {
+    while (units > 0 && ThreadAnsiBytes(wide.substr(0, units)) > kMaxValueBytes) {
         --units;
     }
     if (units > 0 && units < wide.size() && IS_HIGH_SURROGATE(wide[units - 1])) {
         --units;
     }
     wide = wide.substr(0, units);
-    // Zero-filled and one byte longer than the text, so it is always terminated. Two bytes
-    // per character suffice for the double-byte code pages; others get what they ask for.
-    const int needed = threadAnsiBytes(wide);
-    std::string bytes(
-        std::max(2 * wide.size(), static_cast<std::size_t>(needed > 0 ? needed : 0)) + 1, '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(),
-                        static_cast<int>(bytes.size() - 1), nullptr, nullptr);
-    bytes.resize(bytes.find('\0'));
+    // The text ends at its first zero, as the store reads it.
+    std::string bytes = ToThreadAnsi(wide);
+    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
     return bytes;
 }
 

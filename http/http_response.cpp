@@ -1,10 +1,11 @@
 #include "http/http_response.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <limits>
 #include <string_view>
+
+#include "settings/text_utilities.h"
 
 namespace {
 
@@ -20,38 +21,18 @@ const char* SkipLineEnd(const char* position, const char* last) {
     return position + 1;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // Reads an unsigned decimal the way scanf's %u does (leading white space, an optional
 // sign, at least one digit), but refuses a value too large for 32 bits instead of
 // leaving it undefined.
 std::optional<unsigned> ScanUnsigned(std::string_view& text) {
-    std::size_t at = 0;
-    while (at < text.size() && IsSpace(text[at])) {
-        ++at;
-    }
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    const std::size_t digitsStart = at;
-    std::uint64_t value = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-        value = value * 10 + static_cast<unsigned>(text[at] - '0');
-        if (value > std::numeric_limits<std::uint32_t>::max()) {
-            return std::nullopt;
-        }
-        ++at;
-    }
-    if (at == digitsStart) {
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
+    const LeadingNumber number = scanLeadingNumber(text, kMax + 1);
+    if (!number.hasDigits || number.magnitude > kMax) {
         return std::nullopt;
     }
-    text.remove_prefix(at);
-    const auto magnitude = static_cast<std::uint32_t>(value);
-    return negative ? static_cast<std::uint32_t>(0u - magnitude) : magnitude;
+    text = number.rest;
+    const auto magnitude = static_cast<std::uint32_t>(number.magnitude);
+    return number.negative ? static_cast<std::uint32_t>(0u - magnitude) : magnitude;
 }
 
 }  // namespace
@@ -107,18 +88,11 @@ std::optional<unsigned> ReadStatusCode(const HttpResponse& response) {
 
 std::optional<std::string> HeaderValue(const std::vector<std::string>& headerLines,
                                        std::string_view name) {
-    const auto sameLetters = [](std::string_view a, std::string_view b) {
-        return a.size() == b.size() &&
-               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) ==
-                          std::tolower(static_cast<unsigned char>(y));
-               });
-    };
     constexpr std::string_view kBlank = " \t";
     for (std::size_t i = 1; i < headerLines.size(); ++i) {
         const std::string_view line = headerLines[i];
         const auto colon = line.find(':');
-        if (colon == std::string_view::npos || !sameLetters(line.substr(0, colon), name)) {
+        if (colon == std::string_view::npos || !equalsIgnoringCase(line.substr(0, colon), name)) {
             continue;
         }
         std::string_view value = line.substr(colon + 1);

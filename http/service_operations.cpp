@@ -3,10 +3,10 @@
 #include <optional>
 #include <string_view>
 
+#include "http/code_page.h"
 #include "http/http_fetch.h"
 #include "http/pin_text.h"
 #include "http/service_config.h"
-#include "http/to_utf8.h"
 #include "oauth/consumer_registration.h"
 #include "oauth/oauth_credentials.h"
 #include "oauth/percent_encoding.h"

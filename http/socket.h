@@ -1,8 +1,8 @@
 #pragma once
 
-// The platform's IPv4 TCP sockets behind a small seam: Winsock in socket_win.cpp,
-// BSD sockets in socket_posix.cpp. Every call starts the platform's socket library
-// when it needs one, so a plain main() can use the client.
+// The platform's IPv4 TCP sockets behind a small seam: the calls Winsock and BSD sockets
+// share in socket.cpp, the rest in socket_win.cpp and socket_posix.cpp. Every call starts
+// the platform's socket library when it needs one, so a plain main() can use the client.
 
 #include <chrono>
 #include <cstddef>

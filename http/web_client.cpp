@@ -46,6 +46,69 @@ bool HasBytes(FormBody formBody) {
     return formBody && !formBody->empty();
 }
 
+// Runs one exchange: clears what an earlier one left, and turns a thrown failure into false
+// with lastError set and raw empty.
+template <typename Body>
+bool guardExchange(WebClient& client, std::vector<char>& raw, Body body) {
+    const IoClock::time_point deadline = IoClock::now() + MaxExchangeDuration();
+    client.lastError.clear();
+    raw.clear();
+    try {
+        body(deadline);
+        return true;
+    } catch (const WebClient::Error& error) {
+        raw.clear();
+        client.lastError = error.message;
+        return false;
+    }
+}
+
+// Returns when status is Ok; otherwise throws timedOutText, "cancelled." or failureText().
+void throwUnlessOk(IoStatus status, const char* timedOutText, FailureText failureText) {
+    switch (status) {
+        case IoStatus::Ok:
+            return;
+        case IoStatus::TimedOut:
+            throw WebClient::Error{timedOutText};
+        case IoStatus::Cancelled:
+            throw WebClient::Error{"cancelled."};
+        default:
+            throw WebClient::Error{failureText()};
+    }
+}
+
+// A client connection to url.host over the connected socket, its handshake done.
+SslPtr openTlsConnection(TcpSocket& socket, const Url& url) {
+    InitialiseTlsOnce();
+    // Errors left by earlier work on this thread must not be reported as ours.
+    ERR_clear_error();
+    const SslContextPtr context = MakeVerifyingContext(serviceConfig().caBundle);
+    if (!context) {
+        throw WebClient::Error{TlsErrorText()};
+    }
+    SslPtr connection(SSL_new(context.get()));
+    if (!connection || SSL_set_fd(connection.get(), static_cast<int>(socket.native())) != 1 ||
+        !ExpectPeerName(connection.get(), url.host)) {
+        throw WebClient::Error{TlsErrorText()};
+    }
+    throwUnlessOk(TlsHandshake(connection.get(), socket, IoTimeout()), "TLS handshake timed out.",
+                  TlsErrorText);
+    return connection;
+}
+
+// The request and its form body out, then the whole reply in: the tail both transports share.
+void sendRequestAndReceive(WebClient& client, ByteStream& stream, const Url& url, FormBody formBody,
+                           std::vector<char>& raw, IoClock::time_point deadline,
+                           FailureText sendFailureText) {
+    client.BuildHeaders(url, formBody);
+    const std::string request = client.BuildRequestText(url, formBody);
+    SendAll(stream, request.data(), request.size(), sendFailureText);
+    if (HasBytes(formBody)) {
+        SendAll(stream, formBody->data(), formBody->size(), sendFailureText);
+    }
+    ReceiveAll(stream, raw, deadline, client.maxReplyBytes);
+}
+
 }  // namespace
 
 void WebClient::BuildHeaders(const Url& url, FormBody formBody) {
@@ -92,101 +155,33 @@ void WebClient::Perform(const Url& url, FormBody formBody, HttpResponse& into) {
 }
 
 bool WebClient::ExchangePlain(const Url& url, FormBody formBody, std::vector<char>& raw) {
-    const IoClock::time_point deadline = IoClock::now() + MaxExchangeDuration();
-    lastError.clear();
-    raw.clear();
-    try {
+    return guardExchange(*this, raw, [&](IoClock::time_point deadline) {
         TcpSocket socket = Connect(url, "http");
         SocketStream stream(socket);
-        BuildHeaders(url, formBody);
-        const std::string request = BuildRequestText(url, formBody);
-        SendAll(stream, request.data(), request.size());
-        if (HasBytes(formBody)) {
-            SendAll(stream, formBody->data(), formBody->size());
-        }
-        ReceiveAll(stream, raw, deadline, maxReplyBytes);
-        return true;
-    } catch (const Error& error) {
-        raw.clear();
-        lastError = error.message;
-        return false;
-    }
+        sendRequestAndReceive(*this, stream, url, formBody, raw, deadline, PlainSendFailureText);
+    });
 }
 
 bool WebClient::ExchangeTls(const Url& url, FormBody formBody, std::vector<char>& raw) {
-    const IoClock::time_point deadline = IoClock::now() + MaxExchangeDuration();
-    lastError.clear();
-    raw.clear();
-    try {
+    return guardExchange(*this, raw, [&](IoClock::time_point deadline) {
         TcpSocket socket = Connect(url, "https");
-        InitialiseTlsOnce();
-        // Errors left by earlier work on this thread must not be reported as ours.
-        ERR_clear_error();
-        const SslContextPtr context = MakeVerifyingContext(serviceConfig().caBundle);
-        if (!context) {
-            throw Error{TlsErrorText()};
-        }
-        const SslPtr connection(SSL_new(context.get()));
-        if (!connection) {
-            throw Error{TlsErrorText()};
-        }
-        if (SSL_set_fd(connection.get(), static_cast<int>(socket.native())) != 1) {
-            throw Error{TlsErrorText()};
-        }
-        if (!ExpectPeerName(connection.get(), url.host)) {
-            throw Error{TlsErrorText()};
-        }
-        switch (TlsHandshake(connection.get(), socket, IoTimeout())) {
-            case IoStatus::Ok:
-                break;
-            case IoStatus::TimedOut:
-                throw Error{"TLS handshake timed out."};
-            case IoStatus::Cancelled:
-                throw Error{"cancelled."};
-            default:
-                throw Error{TlsErrorText()};
-        }
+        const SslPtr connection = openTlsConnection(socket, url);
         TlsStream stream(connection.get(), socket);
-        BuildHeaders(url, formBody);
-        const std::string request = BuildRequestText(url, formBody);
-        TlsSendAll(stream, request.data(), request.size());
-        if (HasBytes(formBody)) {
-            TlsSendAll(stream, formBody->data(), formBody->size());
-        }
-        ReceiveAll(stream, raw, deadline, maxReplyBytes);
+        sendRequestAndReceive(*this, stream, url, formBody, raw, deadline, TlsErrorText);
         SSL_shutdown(connection.get());
-        return true;
-    } catch (const Error& error) {
-        raw.clear();
-        lastError = error.message;
-        return false;
-    }
+    });
 }
 
-void SendAll(SocketStream& socket, const char* data, std::size_t size) {
-    switch (WriteAll(socket, data, size)) {
-        case IoStatus::Ok:
-            return;
-        case IoStatus::TimedOut:
-            throw WebClient::Error{"send timed out."};
-        case IoStatus::Cancelled:
-            throw WebClient::Error{"cancelled."};
-        default:
-            throw WebClient::Error{"send request failed."};
-    }
+std::string PlainSendFailureText() {
+    return "send request failed.";
+}
+
+void SendAll(ByteStream& stream, const char* data, std::size_t size, FailureText failureText) {
+    throwUnlessOk(WriteAll(stream, data, size), "send timed out.", failureText);
 }
 
 void TlsSendAll(TlsStream& connection, const char* data, std::size_t size) {
-    switch (WriteAll(connection, data, size)) {
-        case IoStatus::Ok:
-            return;
-        case IoStatus::TimedOut:
-            throw WebClient::Error{"send timed out."};
-        case IoStatus::Cancelled:
-            throw WebClient::Error{"cancelled."};
-        default:
-            throw WebClient::Error{TlsErrorText()};
-    }
+    SendAll(connection, data, size, TlsErrorText);
 }
 
 void ReceiveAll(ByteStream& stream, std::vector<char>& raw, IoClock::time_point deadline,

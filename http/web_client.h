@@ -11,7 +11,6 @@
 #include "http/io_timeout.h"
 #include "http/url.h"
 
-class SocketStream;
 class TlsStream;
 
 inline constexpr const char* kGenericUserAgent = "Generic Web Client";
@@ -52,8 +51,15 @@ class WebClient {
     bool ExchangeTls(const Url& url, FormBody formBody, std::vector<char>& raw);
 };
 
-// Each sends every byte or throws WebClient::Error.
-void SendAll(SocketStream& socket, const char* data, std::size_t size);
+// What a failed step throws when it neither timed out nor was cancelled; asked for at the
+// moment of the failure, so it can read the error the failure left.
+using FailureText = std::string (*)();
+std::string PlainSendFailureText();
+
+// Sends every byte or throws WebClient::Error.
+void SendAll(ByteStream& stream, const char* data, std::size_t size,
+             FailureText failureText = PlainSendFailureText);
+// SendAll over a TLS connection: a failure carries the TLS library's error text.
 void TlsSendAll(TlsStream& connection, const char* data, std::size_t size);
 
 // Appends the whole reply to raw; throws WebClient::Error when it stalls, grows past maxBytes

@@ -1,27 +1,13 @@
 #include "oauth/parameter_list.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "oauth/percent_encoding.h"
+#include "settings/text_utilities.h"
 
 namespace {
 
 constexpr std::string_view kSignaturePrefix = "oauth_signature=";
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const auto a = static_cast<unsigned char>(text[i]);
-        const auto b = static_cast<unsigned char>(prefix[i]);
-        if (std::tolower(a) != std::tolower(b)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 int compareBytes(std::string_view a, std::string_view b) {
     const std::size_t common = std::min(a.size(), b.size());

@@ -2,15 +2,17 @@
 
 #include <optional>
 
+#include "settings/text_utilities.h"
+
 namespace {
 
 bool isUnreserved(unsigned char byte) {
-    return (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') ||
+    return isAsciiDigit(static_cast<char>(byte)) || (byte >= 'a' && byte <= 'z') ||
            (byte >= 'A' && byte <= 'Z') || byte == '_' || byte == '~' || byte == '.' || byte == '-';
 }
 
 std::optional<int> hexValue(char digit) {
-    if (digit >= '0' && digit <= '9') {
+    if (isAsciiDigit(digit)) {
         return digit - '0';
     }
     if (digit >= 'a' && digit <= 'f') {

@@ -1,10 +1,10 @@
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
 
 #include "settings/option_store.h"
+#include "settings/text_utilities.h"
 
 namespace {
 
@@ -65,21 +65,10 @@ bool readLinePiece(std::FILE* in, std::string& piece) {
 }
 
 std::int32_t parseLeadingInt(std::string_view text) {
-    std::size_t at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])) != 0) {
-        ++at;
-    }
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
     constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t magnitude = 0;
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        magnitude = std::min(magnitude * 10 + (text[at] - '0'), kLimit);
-    }
-    const std::int64_t value = negative ? -magnitude : std::min(magnitude, kLimit - 1);
+    const LeadingNumber number = scanLeadingNumber(text, kLimit);
+    const auto magnitude = static_cast<std::int64_t>(number.magnitude);
+    const std::int64_t value = number.negative ? -magnitude : std::min(magnitude, kLimit - 1);
     return static_cast<std::int32_t>(value);
 }
 

@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <nlohmann/json.hpp>
 
+#include "http/code_page.h"
 #include "http/http_response.h"
 #include "http/program_version.h"
-#include "http/to_utf8.h"
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "oauth/percent_encoding.h"
 #include "settings/option_store.h"
+#include "settings/text_utilities.h"
 
 namespace {
 
@@ -25,10 +25,6 @@ constexpr int kFirstIsoYear = 1900;
 constexpr int kLastIsoYear = 2200;
 // Room for the reply's head beside a body of kMaxTimelineReplyBytes.
 constexpr std::size_t kMaxTimelineHeadBytes = 64 * 1024;
-
-bool isAsciiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
 
 std::vector<std::string> keywordWords(std::string_view text) {
     std::vector<std::string> words;
@@ -56,16 +52,6 @@ std::vector<std::string> keywordWords(std::string_view text) {
     return words;
 }
 
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    const std::string_view tail = text.substr(text.size() - suffix.size());
-    return std::equal(tail.begin(), tail.end(), suffix.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
-    });
-}
-
 // An address a tile can be named by and the download service can open as it is.
 bool isUsableAddress(std::string_view address) {
     if (address.empty() || address.size() > kMaxTileNameLength ||
@@ -90,7 +76,7 @@ const std::string* stringField(const Json& object, const char* key) {
 
 bool isPostId(std::string_view id) {
     return !id.empty() && id.size() <= kMaxPostIdDigits &&
-           std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
+           std::all_of(id.begin(), id.end(), isAsciiDigit);
 }
 
 // Post ids are decimal numbers too large for any integer type.
@@ -130,7 +116,7 @@ std::optional<int> digitsAt(std::string_view text, std::size_t at, std::size_t c
     }
     int value = 0;
     for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
+        if (!isAsciiDigit(text[i])) {
             return std::nullopt;
         }
         value = value * 10 + (text[i] - '0');
@@ -252,7 +238,7 @@ std::optional<TimelineClock::time_point> parseIsoTime(std::string_view text) {
         ++at;
         const std::size_t digitsFrom = at;
         std::int64_t scale = 100000;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        while (at < text.size() && isAsciiDigit(text[at])) {
             microseconds += (text[at] - '0') * scale;
             scale /= 10;
             ++at;

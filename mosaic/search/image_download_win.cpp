@@ -10,9 +10,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "http/code_page.h"
 #include "http/io_cancel.h"
 #include "http/io_timeout.h"
-#include "http/to_wide.h"
 #include "mosaic/search/image_download.h"
 
 namespace {

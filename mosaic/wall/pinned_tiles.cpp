@@ -19,6 +19,7 @@
 #include "settings/file_open.h"
 #include "settings/file_replace.h"
 #include "settings/option_store.h"
+#include "settings/text_utilities.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ bool isReservedDeviceName(std::string_view fileName) {
         return true;
     }
     return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-           upper[3] >= '0' && upper[3] <= '9';
+           isAsciiDigit(upper[3]);
 }
 
 // A name that stays inside its folder and that every platform can store. Bytes outside

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <string>
 
+#include "http/code_page.h"
 #include "http/service_config.h"
-#include "http/to_utf8.h"
 #include "oauth/consumer_registration.h"
 #include "tests/support/temp_folder.h"
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "http/to_wide.h"
+#include "http/code_page.h"
 
 namespace {
 
@@ -51,7 +51,39 @@ std::optional<Decoded> decodeAt(std::string_view text, std::size_t at) {
     return decoded;
 }
 
+void appendUtf8(std::string& bytes, std::uint32_t point) {
+    if (point < 0x80) {
+        bytes.push_back(static_cast<char>(point));
+        return;
+    }
+    const std::size_t length = point < 0x800 ? 2 : point < 0x10000 ? 3 : 4;
+    static constexpr std::array<unsigned, 5> kLeadMark{0, 0, 0xC0, 0xE0, 0xF0};
+    bytes.push_back(static_cast<char>(kLeadMark[length] | (point >> (6 * (length - 1)))));
+    for (std::size_t k = length - 1; k > 0; --k) {
+        bytes.push_back(static_cast<char>(0x80u | ((point >> (6 * (k - 1))) & 0x3Fu)));
+    }
+}
+
 }  // namespace
+
+std::string ToUtf8(const std::string& ansi) {
+    return ansi.size() <= static_cast<std::size_t>(kMaxUtf8Bytes) ? ansi : std::string();
+}
+
+std::string ToThreadAnsi(std::wstring_view wide) {
+    std::string bytes;
+    bytes.reserve(wide.size());
+    for (const wchar_t unit : wide) {
+        const auto point = static_cast<std::uint32_t>(unit);
+        const bool character = point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF);
+        appendUtf8(bytes, character ? point : std::uint32_t{'?'});
+    }
+    return bytes;
+}
+
+std::size_t ThreadAnsiBytes(std::wstring_view wide) {
+    return ToThreadAnsi(wide).size();
+}
 
 std::wstring ToWide(std::string_view ansi) {
     std::wstring wide;

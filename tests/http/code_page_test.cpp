@@ -1,4 +1,4 @@
-#include "http/to_wide.h"
+#include "http/code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,20 @@ TEST(ToWide, EachByteOfAMalformedSequenceBecomesOneReplacementCharacter) {
               L"\xFFFD\xFFFD"
               L"A")
         << "cut by another character";
+}
+
+TEST(ToThreadAnsi, EncodesEveryCharacterAndGivesBackWhatToWideRead) {
+    for (const std::string text : {"", "kensaku", "猫 cat", "\xC3\xA9\xF0\x9F\x90\x88 é"}) {
+        EXPECT_EQ(ToThreadAnsi(ToWide(text)), text);
+        EXPECT_EQ(ThreadAnsiBytes(ToWide(text)), text.size());
+    }
+    EXPECT_EQ(ToThreadAnsi(std::wstring_view(L"a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(ToThreadAnsi, AUnitThatIsNoCharacterBecomesTheDefaultCharacter) {
+    EXPECT_EQ(ToThreadAnsi(std::wstring{L'a', static_cast<wchar_t>(0xD800), L'b'}), "a?b");
+    EXPECT_EQ(ToThreadAnsi(std::wstring{static_cast<wchar_t>(0x110000)}), "?");
+    EXPECT_EQ(ThreadAnsiBytes(std::wstring{static_cast<wchar_t>(0xDFFF)}), 1u);
 }
 
 }  // namespace
