@@ -3,7 +3,7 @@
 // The platform's part of the socket code, for the BSD-style calls socket.cpp makes on both
 // platforms: socket_posix.cpp reads errno, socket_win.cpp asks Winsock.
 
-#include "http/socket.h"
+class TcpSocket;
 
 // Starts the platform's socket library once per process where it has one.
 void StartSocketsOnce();
