@@ -18,6 +18,7 @@ small watchdog that notices the closed pipe.
 import atexit
 import json
 import os
+import re
 import shutil
 import signal
 import ssl
@@ -90,6 +91,12 @@ shutil.rmtree(tmp, ignore_errors=True)
 
 class ProbeError(RuntimeError):
     pass
+
+
+def project_version():
+    """The version that project() names in the top CMakeLists.txt ("1.2.3")."""
+    text = (SOURCE_DIR / "CMakeLists.txt").read_text()
+    return re.search(r"project\(tilvane VERSION (\d+\.\d+\.\d+)", text).group(1)
 
 
 def encode_option_value(value):

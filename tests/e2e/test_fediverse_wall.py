@@ -115,7 +115,7 @@ class WallFromTheHashtagTimeline(service_programs.ProgramFixture, unittest.TestC
         first = timeline_requests(entries)[0]
         self.assertEqual(first["tag"], "cats")
         self.assertEqual(first["query_params"], {"limit": "20", "only_media": "true"})
-        self.assertEqual(first["user_agent"], "tilvane/0.1.0")
+        self.assertEqual(first["user_agent"], "tilvane/" + harness.project_version())
         self.assertIsNone(first["authorization"])
         self.assertEqual(first["http_version"], "HTTP/1.0")
         self.assertEqual(served_media(entries)[:len(expected)],
