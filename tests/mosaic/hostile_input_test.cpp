@@ -19,6 +19,7 @@
 #include "mosaic/selection.h"
 #include "mosaic/tile_grid.h"
 #include "settings/option_store.h"
+#include "tests/support/hostile_jpeg.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
 

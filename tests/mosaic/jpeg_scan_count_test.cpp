@@ -8,6 +8,7 @@
 
 #include "mosaic/jpeg_scan_count.h"
 #include "mosaic/picture_decoder.h"
+#include "tests/support/hostile_jpeg.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {
