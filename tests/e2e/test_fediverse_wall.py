@@ -48,15 +48,8 @@ def served_media(entries):
             if e.get("media") and e.get("status") == 200]
 
 
-class WallFromTheHashtagTimeline(service_programs.ProgramFixture, unittest.TestCase):
+class WallFromTheHashtagTimeline(service_programs.ProgramFixture, harness.WineTestCase):
     BASE_OPTIONS = OPTIONS
-
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.shared_session()
-
-    def setUp(self):
-        self.addCleanup(self.session.stop_programs)
 
     def start_service(self, arguments=()):
         self.service = self.session.fake_service(arguments=arguments)
