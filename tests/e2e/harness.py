@@ -18,6 +18,7 @@ small watchdog that notices the closed pipe.
 import atexit
 import json
 import os
+import re
 import shutil
 import signal
 import ssl
@@ -90,6 +91,12 @@ shutil.rmtree(tmp, ignore_errors=True)
 
 class ProbeError(RuntimeError):
     pass
+
+
+def project_version():
+    """The version that project() names in the top CMakeLists.txt ("1.2.3")."""
+    text = (SOURCE_DIR / "CMakeLists.txt").read_text()
+    return re.search(r"project\(tilvane VERSION (\d+\.\d+\.\d+)", text).group(1)
 
 
 def encode_option_value(value):
@@ -604,7 +611,36 @@ def shared_session():
     return _shared
 
 
-class ProbeTestCase(unittest.TestCase):
+class WineTestCase(unittest.TestCase):
+    """Tests in a Wine session (the shared one unless session_for_class says otherwise);
+    programs still running at the end of a test are stopped."""
+
+    @classmethod
+    def session_for_class(cls):
+        return shared_session()
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = cls.session_for_class()
+
+    def setUp(self):
+        self.addCleanup(self.session.stop_programs)
+
+    def start(self, workdir, name=None):
+        """tilvane.exe started in workdir, once its window shows."""
+        program = self.session.start_program(workdir, name=name)
+        program.wait_window()
+        return program
+
+    def window_info(self, program):
+        """What tvprobe reads of the program's main window."""
+        return self.session.probe("info", "--hwnd", program.hwnd)
+
+    def wait_for(self, what, check, timeout=30, interval=0.25):
+        return wait_until(check, timeout, what, interval=interval)
+
+
+class ProbeTestCase(WineTestCase):
     """Tests that run one of the test programs (PROBE_EXE) in the shared Wine session against
     the shared fake service."""
 
@@ -619,7 +655,7 @@ class ProbeTestCase(unittest.TestCase):
     def setUpClass(cls):
         if not cls.PROBE_EXE.exists():
             raise AssertionError("build the windows preset first: %s is missing" % cls.PROBE_EXE)
-        cls.session = shared_session()
+        super().setUpClass()
         cls.service = cls.session.fake_service(arguments=cls.service_arguments())
         cls.info = cls.service.info
         cls.service_txt = (cls.service.state_dir / "service.txt").read_text()

@@ -10,7 +10,6 @@ ProgramFixture alone adds the same helpers to harness.ProbeTestCase, whose servi
 by the whole class and can be told to misbehave."""
 
 import os
-import unittest
 
 import harness
 
@@ -36,7 +35,7 @@ def install_browser_stand_in(session):
 
 
 class ProgramFixture:
-    """Needs self.session and self.service."""
+    """Working directories pointed at self.service, beside harness.WineTestCase."""
 
     BASE_OPTIONS = harness.DEFAULT_OPTIONS
 
@@ -53,24 +52,11 @@ class ProgramFixture:
         return self.session.workdir(name, options=dict(self.BASE_OPTIONS, **options),
                                     key=self.access_pair(), service=self.service_config())
 
-    def start(self, workdir, name=None):
-        """tilvane.exe started in workdir, once its window shows."""
-        program = self.session.start_program(workdir, name=name)
-        program.wait_window()
-        return program
 
-    def wait_for(self, what, check, timeout=30, interval=0.25):
-        return harness.wait_until(check, timeout, what, interval=interval)
-
-
-class ServiceProgramTestCase(ProgramFixture, unittest.TestCase):
+class ServiceProgramTestCase(ProgramFixture, harness.WineTestCase):
     """A fresh fake service for every test; programs still running at its end are stopped."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.shared_session()
-
     def setUp(self):
-        self.addCleanup(self.session.stop_programs)
+        super().setUp()
         self.service = self.session.fake_service()
         self.addCleanup(self.service.stop)

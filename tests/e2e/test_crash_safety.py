@@ -79,7 +79,7 @@ class CrashSafety(ProgramFixture, harness.ProbeTestCase):
             print("  %s" % json.dumps(entry, ensure_ascii=False))
 
     def setUp(self):
-        self.addCleanup(self.session.stop_programs)
+        super().setUp()
         self.reset_service()
         self.random = random.Random(20261208)
 

@@ -117,7 +117,7 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
                 "%.2f s" % figure["exit_s"] if "exit_s" in figure else "-"))
 
     def setUp(self):
-        self.addCleanup(self.session.stop_programs)
+        super().setUp()
         self.reset_service()
 
     # -- helpers ------------------------------------------------------------------------

@@ -48,15 +48,8 @@ def served_media(entries):
             if e.get("media") and e.get("status") == 200]
 
 
-class WallFromTheHashtagTimeline(service_programs.ProgramFixture, unittest.TestCase):
+class WallFromTheHashtagTimeline(service_programs.ProgramFixture, harness.WineTestCase):
     BASE_OPTIONS = OPTIONS
-
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.shared_session()
-
-    def setUp(self):
-        self.addCleanup(self.session.stop_programs)
 
     def start_service(self, arguments=()):
         self.service = self.session.fake_service(arguments=arguments)
@@ -115,7 +108,7 @@ class WallFromTheHashtagTimeline(service_programs.ProgramFixture, unittest.TestC
         first = timeline_requests(entries)[0]
         self.assertEqual(first["tag"], "cats")
         self.assertEqual(first["query_params"], {"limit": "20", "only_media": "true"})
-        self.assertEqual(first["user_agent"], "tilvane/0.1.0")
+        self.assertEqual(first["user_agent"], "tilvane/" + harness.project_version())
         self.assertIsNone(first["authorization"])
         self.assertEqual(first["http_version"], "HTTP/1.0")
         self.assertEqual(served_media(entries)[:len(expected)],

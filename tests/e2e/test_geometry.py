@@ -32,30 +32,14 @@ def centred(screen, width, height):
     return [max((screen[0] - width) // 2, 0), max((screen[1] - height) // 2, 0)]
 
 
-class GeometryTestCase(unittest.TestCase):
+class GeometryTestCase(harness.WineTestCase):
     SCREEN = (harness.SCREEN_WIDTH, harness.SCREEN_HEIGHT)
-
-    @classmethod
-    def session_for_class(cls):
-        return harness.shared_session()
-
-    @classmethod
-    def setUpClass(cls):
-        cls.session = cls.session_for_class()
-
-    def setUp(self):
-        self.addCleanup(self.session.stop_programs)
 
     def start(self, name, **option_changes):
         workdir = self.session.workdir(name, options=options(**option_changes))
         self.session.pin_tiles(workdir, [("http://127.0.0.1:9/media/" + photo, cell % 10,
                                           cell // 10, photo) for photo, cell in PINNED])
-        program = self.session.start_program(workdir)
-        program.wait_window()
-        return program
-
-    def info(self, program):
-        return self.session.probe("info", "--hwnd", program.hwnd)
+        return super().start(workdir)
 
     def wait_for(self, what, check, timeout=15):
         return harness.wait_until(check, timeout, what)
@@ -63,10 +47,10 @@ class GeometryTestCase(unittest.TestCase):
     def wait_for_window(self, program, rect):
         return self.wait_for("window at %s" % rect,
                              lambda: (lambda info: info if info["window"] == rect else None)(
-                                 self.info(program)))
+                                 self.window_info(program)))
 
     def open_menu(self, program):
-        left, top = self.info(program)["client"][:2]
+        left, top = self.window_info(program)["client"][:2]
         return menu.open_context_menu(self.session, left + 40, top + 30)
 
     def choose(self, program, command):
@@ -81,7 +65,7 @@ class GeometryTestCase(unittest.TestCase):
     def assert_wall_fills_client(self, program, name):
         """The pinned tiles sit in the first and the last cell of the client as it is now:
         the grid followed the client size."""
-        width, height = self.info(program)["clientSize"]
+        width, height = self.window_info(program)["clientSize"]
         layout = WallLayout(width, height)
 
         def drawn():
@@ -116,7 +100,7 @@ class SizePresets(GeometryTestCase):
                 self.choose(program, command)
                 x, y = centred(self.SCREEN, width, height)
                 self.wait_for_window(program, [x, y, x + width, y + height])
-                self.assertEqual(self.info(program)["clientSize"], [width, height])
+                self.assertEqual(self.window_info(program)["clientSize"], [width, height])
                 self.assert_wall_fills_client(program, "preset-%d" % command)
                 marks = self.marks(program)
                 self.assert_only_checked(marks, SIZE_ITEMS, [command])
@@ -161,14 +145,14 @@ class FrameToggle(GeometryTestCase):
     def test_toggling_twice_restores_the_style_and_the_option(self):
         program = self.start("frame", window_x=200, window_y=100, window_wid=900,
                              window_hei=525)
-        before = self.info(program)
+        before = self.window_info(program)
         self.assertFalse(before["thickFrame"])
         self.assertTrue(self.marks(program)[IDM_FRAME_FIXED])
 
         self.choose(program, IDM_FRAME_FIXED)
         sizing = self.wait_for("the sizing border",
                                lambda: (lambda info: info if info["thickFrame"] else None)(
-                                   self.info(program)))
+                                   self.window_info(program)))
         self.assertEqual(sizing["window"], before["window"])
         width, height = sizing["clientSize"]
         self.assertLess(width, 900)
@@ -179,7 +163,7 @@ class FrameToggle(GeometryTestCase):
         self.choose(program, IDM_FRAME_FIXED)
         fixed = self.wait_for("the fixed frame",
                               lambda: (lambda info: info if not info["thickFrame"] else None)(
-                                  self.info(program)))
+                                  self.window_info(program)))
         self.assertEqual(fixed["window"], before["window"])
         self.assertEqual(fixed["style"], before["style"])
         self.assertEqual(fixed["clientSize"], [900, 525])
@@ -206,13 +190,13 @@ class Stacking(GeometryTestCase):
         self.assert_only_checked(self.marks(program), STACK_ITEMS, [IDM_STACK_NORMAL])
 
         self.choose(program, IDM_STACK_TOPMOST)
-        self.wait_for("topmost", lambda: self.info(program)["topmost"])
+        self.wait_for("topmost", lambda: self.window_info(program)["topmost"])
         self.session.probe("raise", "--hwnd", other)
         self.assertTrue(self.above(program, other), "a raise of another window stays below")
         self.assert_only_checked(self.marks(program), STACK_ITEMS, [IDM_STACK_TOPMOST])
 
         self.choose(program, IDM_STACK_NORMAL)
-        self.wait_for("not topmost", lambda: not self.info(program)["topmost"])
+        self.wait_for("not topmost", lambda: not self.window_info(program)["topmost"])
         self.assertTrue(self.above(program, other), "normal mode brings the window to the top")
         self.session.probe("raise", "--hwnd", other)
         self.assertFalse(self.above(program, other))
@@ -222,7 +206,7 @@ class Stacking(GeometryTestCase):
 
         self.choose(program, IDM_STACK_BOTTOM)
         self.wait_for("the bottom", lambda: not self.above(program, other))
-        self.assertFalse(self.info(program)["topmost"])
+        self.assertFalse(self.window_info(program)["topmost"])
         self.assert_only_checked(self.marks(program), STACK_ITEMS, [IDM_STACK_BOTTOM])
         program.exit_command()
         self.assertEqual(program.wait_exit(), 0)
@@ -255,7 +239,7 @@ class Dragging(GeometryTestCase):
     def test_a_drag_with_the_left_button_moves_the_window_and_is_saved(self):
         program = self.start("drag", window_x=100, window_y=120, window_wid=750,
                              window_hei=375)
-        left, top = self.info(program)["client"][:2]
+        left, top = self.window_info(program)["client"][:2]
         # Pauses between the steps, as a hand makes them: the system's move loop starts
         # from the press message, which the window posts to itself.
         self.session.xdotool("mousemove", left + 300, top + 200)
@@ -281,7 +265,7 @@ class StoredGeometry(GeometryTestCase):
     def test_a_size_far_beyond_the_screen_starts_black_and_a_preset_brings_the_wall(self):
         program = self.start("huge", window_x=100, window_y=120, window_wid=100000,
                              window_hei=100000)
-        info = self.info(program)
+        info = self.window_info(program)
         self.assertEqual(info["window"][:2], [100, 120])
         self.assertGreater(info["clientSize"][0], harness.SCREEN_WIDTH)
         time.sleep(1)  # a paint or two
@@ -309,7 +293,7 @@ class StoredGeometry(GeometryTestCase):
             with self.subTest(**stored):
                 program = self.start("off-screen", window_wid=750, window_hei=375, **stored)
                 x, y = corner
-                self.assertEqual(self.info(program)["window"], [x, y, x + 750, y + 375])
+                self.assertEqual(self.window_info(program)["window"], [x, y, x + 750, y + 375])
                 if x == 585:
                     self.assert_wall_fills_client(program, "off-screen-centred")
                 program.exit_command()

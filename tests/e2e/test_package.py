@@ -2,7 +2,6 @@
 the program, its folders, an example service.txt, the read-me and the licence, and the
 program starts from there and keeps its options there."""
 
-import re
 import shutil
 import subprocess
 import tempfile
@@ -16,13 +15,8 @@ SERVICE_KEYS = ("service_url", "consumer_key", "consumer_secret", "ca_bundle", "
                 "access_token", "show_sensitive")
 
 
-def project_version():
-    text = (harness.SOURCE_DIR / "CMakeLists.txt").read_text()
-    return re.search(r"project\(tilvane VERSION (\d+\.\d+\.\d+)", text).group(1)
-
-
 def package_path():
-    return harness.SOURCE_DIR / "build" / ("tilvane-%s-win64.zip" % project_version())
+    return harness.SOURCE_DIR / "build" / ("tilvane-%s-win64.zip" % harness.project_version())
 
 
 def ensure_package():
@@ -72,7 +66,7 @@ class PackageTest(unittest.TestCase):
         session = harness.shared_session()
         probe = harness.PROGRAMS_DIR / "file_version_probe.exe"
         info = session.run_json(probe, session.windows_path(self.top / "tilvane.exe"))
-        version = project_version()
+        version = harness.project_version()
         self.assertEqual(info["fileVersion"], version + ".0")
         self.assertEqual((info["FileVersion"], info["ProductVersion"]), (version, version))
         self.assertEqual((info["ProductName"], info["OriginalFilename"]),
@@ -80,6 +74,7 @@ class PackageTest(unittest.TestCase):
         self.assertIn("tilvane developers", info["LegalCopyright"])
         self.assertTrue(info["iconGroup"])
         manifest = info["manifest"] or ""
+        self.assertIn('name="tilvane" version="%s.0"' % version, manifest)
         self.assertIn("<dpiAwareness", manifest)
         self.assertIn("PerMonitorV2", manifest)
         self.assertIn("true/pm", manifest)

@@ -32,10 +32,10 @@ SEARCH_PATH = "/1.1/search/tweets.json"
 DOCS_SCREENSHOT = harness.SOURCE_DIR / "docs" / "pin-dialog.png"
 
 
-class FirstStart(unittest.TestCase):
+class FirstStart(harness.WineTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = harness.shared_session()
+        super().setUpClass()
         cls.service = cls.session.fake_service()
         cls.info = cls.service.info
         cls.service_txt = (cls.service.state_dir / "service.txt").read_text()
@@ -46,9 +46,6 @@ class FirstStart(unittest.TestCase):
         subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
                         "Decorated", "/t", "REG_SZ", "/d", "N", "/f"], env=env, timeout=60,
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def tearDown(self):
-        self.session.stop_programs()
 
     # -- the browser's part ---------------------------------------------------------------
 

@@ -33,20 +33,14 @@ def centre(rect):
     return (left + right) // 2, (top + bottom) // 2
 
 
-class SettingsDialog(unittest.TestCase):
+class SettingsDialog(harness.WineTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = harness.shared_session()
+        super().setUpClass()
         cls.session.draw_own_frames()
 
-    def setUp(self):
-        self.addCleanup(self.session.stop_programs)
-
     def start(self, name, options, **workdir_args):
-        workdir = self.session.workdir(name, options=options, **workdir_args)
-        program = self.session.start_program(workdir)
-        program.wait_window()
-        return program
+        return super().start(self.session.workdir(name, options=options, **workdir_args))
 
     def open_settings(self, program):
         """Runs "設定" as the menu delivers it; the dialog's handle."""

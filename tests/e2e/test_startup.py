@@ -17,22 +17,9 @@ def options(**changes):
     return result
 
 
-class ShellTestCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.shared_session()
-
-    def setUp(self):
-        self.addCleanup(self.session.stop_programs)
-
+class ShellTestCase(harness.WineTestCase):
     def start(self, name, **workdir_args):
-        workdir = self.session.workdir(name, **workdir_args)
-        program = self.session.start_program(workdir)
-        program.wait_window()
-        return program
-
-    def info(self, program):
-        return self.session.probe("info", "--hwnd", program.hwnd)
+        return super().start(self.session.workdir(name, **workdir_args))
 
     def stop_with(self, program, message, wparam=0):
         program.post(message, wparam)
@@ -81,7 +68,7 @@ class WindowFromOptions(ShellTestCase):
         for case in cases:
             with self.subTest(**case):
                 program = self.start("geometry", options=options(**case))
-                info = self.info(program)
+                info = self.window_info(program)
                 x, y = case["window_x"], case["window_y"]
                 self.assertEqual(info["window"],
                                  [x, y, x + case["window_wid"], y + case["window_hei"]])
@@ -126,7 +113,7 @@ class WindowFromOptions(ShellTestCase):
         program = self.start("black", options=options(window_kotei=0, window_x=300,
                                                        window_y=200, window_wid=640,
                                                        window_hei=480))
-        info = self.info(program)
+        info = self.window_info(program)
         time.sleep(0.5)  # let the first paint reach the screen
         width, height, _ = client = self.session.capture(program.hwnd, "black-client")
         self.assertEqual([width, height], info["clientSize"])
@@ -166,7 +153,7 @@ class OptionFileAtExit(ShellTestCase):
             b"window_wid=640\r\n",
         ])
         program = self.start("save-on-exit", options=written)
-        info = self.info(program)
+        info = self.window_info(program)
         self.assertEqual(info["window"], [-40, -20, 600, 280],
                          "the last of a doubled key counts, negative numbers too")
         self.stop_with(program, WM_COMMAND, harness.IDM_EXIT)
@@ -198,7 +185,7 @@ class OptionFileAtExit(ShellTestCase):
         self.assertTrue(box.get("found") and not box.get("timeout"), box)
         program.post(WM_COMMAND, IDOK, hwnd=box["window"]["hwnd"])
         program.wait_window()
-        info = self.info(program)
+        info = self.window_info(program)
         left, top, right, bottom = info["window"]
         self.assertTrue(0 <= left < right <= harness.SCREEN_WIDTH, info["window"])
         self.assertTrue(0 <= top < bottom <= harness.SCREEN_HEIGHT, info["window"])

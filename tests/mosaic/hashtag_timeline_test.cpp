@@ -13,6 +13,7 @@
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
 #include "tests/support/app_state_reset.h"
+#include "tilvane_version.h"
 
 namespace {
 
@@ -235,7 +236,7 @@ TEST_F(TimelineSearch, IdentifiesItselfAndAsksOnlyForPostsNewerThanTheNewestSeen
                   "https://social.example/api/v1/timelines/tag/cats?limit=40&only_media=true"
                   "&since_id=113600000000000999",
                   "https://social.example/api/v1/timelines/tag/dogs?limit=20&only_media=true"}));
-    EXPECT_EQ(server.options[0].userAgent, "tilvane/0.1.0");
+    EXPECT_EQ(server.options[0].userAgent, std::string("tilvane/") + TILVANE_VERSION_TEXT);
     EXPECT_TRUE(server.options[0].extraHeaderLines.empty());
 
     config.accessToken = "secret-token";

@@ -21,6 +21,7 @@
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
 #include "tests/support/app_state_reset.h"
+#include "tests/support/hostile_jpeg.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
 

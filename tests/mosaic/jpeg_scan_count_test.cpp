@@ -8,6 +8,7 @@
 
 #include "mosaic/raster/jpeg_scan_count.h"
 #include "mosaic/raster/picture_decoder.h"
+#include "tests/support/hostile_jpeg.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {

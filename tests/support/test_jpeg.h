@@ -68,37 +68,3 @@ inline std::vector<std::uint8_t> solid(int width, int height, std::uint32_t colo
 }
 
 }  // namespace testjpeg
-
-namespace testjpeg {
-
-// A progressive JPEG header for a width × height colour frame followed by `scans` scan
-// headers that carry no data at all: a decoder still walks the whole frame once per scan.
-inline std::vector<std::uint8_t> emptyScans(int width, int height, int scans) {
-    std::vector<std::uint8_t> out = {0xFF, 0xD8};
-    auto segment = [&out](std::uint8_t marker, std::vector<std::uint8_t> payload) {
-        const std::size_t length = payload.size() + 2;
-        out.insert(out.end(), {0xFF, marker, static_cast<std::uint8_t>(length >> 8),
-                               static_cast<std::uint8_t>(length & 0xFF)});
-        out.insert(out.end(), payload.begin(), payload.end());
-    };
-    std::vector<std::uint8_t> quantisation(65, 1);
-    quantisation[0] = 0;  // 8-bit table 0
-    segment(0xDB, quantisation);
-    const auto w = static_cast<std::uint8_t>(width >> 8);
-    const auto wl = static_cast<std::uint8_t>(width & 0xFF);
-    const auto h = static_cast<std::uint8_t>(height >> 8);
-    const auto hl = static_cast<std::uint8_t>(height & 0xFF);
-    segment(0xC2, {8, h, hl, w, wl, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0});
-    // DC table 0 with one code of one bit for the symbol 0.
-    std::vector<std::uint8_t> huffman = {0x00, 1};
-    huffman.resize(17, 0);
-    huffman.push_back(0);
-    segment(0xC4, huffman);
-    for (int i = 0; i < scans; ++i) {
-        segment(0xDA, {3, 1, 0x00, 2, 0x00, 3, 0x00, 0, 0, 0});
-    }
-    out.insert(out.end(), {0xFF, 0xD9});
-    return out;
-}
-
-}  // namespace testjpeg
