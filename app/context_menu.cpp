@@ -25,8 +25,8 @@ void updateGeometryChecks(HMENU menu, HWND window) {
     const RECT screen = screenRectOf(window);
     setChecked(menu, IDM_SIZE_FIT_SCREEN,
                width == screen.right - screen.left && height == screen.bottom - screen.top);
-    setChecked(menu, IDM_FRAME_FIXED, optionOr("window_kotei", 1) == 1);
-    const std::int32_t stacking = optionOr("window_zzahyo", kStackNormal);
+    setChecked(menu, IDM_FRAME_FIXED, optionIsOn(OptionKey::FrameFixed));
+    const std::int32_t stacking = optionValue(OptionKey::StackingOrder);
     setChecked(menu, IDM_STACK_BOTTOM, stacking == kStackBottom);
     setChecked(menu, IDM_STACK_NORMAL, stacking == kStackNormal);
     setChecked(menu, IDM_STACK_TOPMOST, stacking == kStackTopmost);
@@ -37,7 +37,7 @@ void updateGeometryChecks(HMENU menu, HWND window) {
 void updatePinnedMarksCheck() {
     HMENU menu = shellState().contextMenu;
     if (menu != nullptr) {
-        setChecked(menu, IDM_SHOW_PINNED, optionOr("kotei_render", 0) == 1);
+        setChecked(menu, IDM_SHOW_PINNED, optionIsOn(OptionKey::PinnedMarks));
     }
 }
 

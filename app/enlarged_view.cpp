@@ -142,7 +142,7 @@ void openEnlargedView(HWND owner, int x, int y) {
     }
     ShellState& shell = shellState();
     shell.enlargedOpen = 1;
-    if (optionOr("kaku_kousin", 0) == 0) {
+    if (optionValue(OptionKey::UpdateWhileEnlarged) == 0) {
         pauseSearch();
     }
     shell.enlargedCopy = std::move(*picture);

@@ -85,16 +85,14 @@ void loadPersistentState() {
 }
 
 HWND createMainWindowFromOptions(HINSTANCE instance) {
-    const AppState& state = appState();
-    const std::int32_t windowKotei = optionOr("window_kotei", 1);
-    const std::int32_t width = optionOr("window_wid", state.backBufferWidth);
-    const std::int32_t height = optionOr("window_hei", state.backBufferHeight);
-    const POINT origin =
-        reachableWindowOrigin(optionOr("window_x", 0), optionOr("window_y", 0), width, height);
-    HWND window =
-        createMainWindow(instance, mainWindowStyle(windowKotei), origin.x, origin.y, width, height);
+    const std::int32_t width = optionValue(OptionKey::WindowWidth);
+    const std::int32_t height = optionValue(OptionKey::WindowHeight);
+    const POINT origin = reachableWindowOrigin(optionValue(OptionKey::WindowX),
+                                               optionValue(OptionKey::WindowY), width, height);
+    HWND window = createMainWindow(instance, mainWindowStyle(optionValue(OptionKey::FrameFixed)),
+                                   origin.x, origin.y, width, height);
     if (window != nullptr) {
-        applyStartupStacking(window, optionOr("window_zzahyo", 1));
+        applyStartupStacking(window, optionValue(OptionKey::StackingOrder));
     }
     return window;
 }
@@ -159,7 +157,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ensureCredentials(instance);
     SetTimer(window, kSearchTimerId, kSearchTimerPeriodMs, nullptr);
     ShowWindow(window, showCommand);
-    settleBottomStacking(window, optionOr("window_zzahyo", 1));
+    settleBottomStacking(window, optionValue(OptionKey::StackingOrder));
 
     const int exitCode = runMessageLoop();
     shell.mainWindow = nullptr;

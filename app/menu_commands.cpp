@@ -36,7 +36,7 @@ void onPinTile(HWND) {
 
 // The closing menu has already asked for the repaint that shows or hides the green frames.
 void onShowPinned(HWND) {
-    setOption("kotei_render", optionOr("kotei_render", 0) == 1 ? 0 : 1);
+    setOptionValue(OptionKey::PinnedMarks, optionIsOn(OptionKey::PinnedMarks) ? 0 : 1);
 }
 
 void onStackBottom(HWND window) {

@@ -9,20 +9,20 @@
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
 
-DWORD mainWindowStyle(std::int32_t windowKotei) {
-    return windowKotei != 0 ? WS_POPUP : WS_POPUP | WS_THICKFRAME;
+DWORD mainWindowStyle(std::int32_t frameFixed) {
+    return frameFixed != 0 ? WS_POPUP : WS_POPUP | WS_THICKFRAME;
 }
 
-void applyStartupStacking(HWND window, std::int32_t windowZzahyo) {
-    if (windowZzahyo == kStackTopmost) {
+void applyStartupStacking(HWND window, std::int32_t stackingOrder) {
+    if (stackingOrder == kStackTopmost) {
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
-    } else if (windowZzahyo == kStackBottom) {
+    } else if (stackingOrder == kStackBottom) {
         SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
 }
 
-void settleBottomStacking(HWND window, std::int32_t windowZzahyo) {
-    if (windowZzahyo == 0) {
+void settleBottomStacking(HWND window, std::int32_t stackingOrder) {
+    if (stackingOrder == kStackBottom) {
         SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 }
@@ -33,23 +33,21 @@ void recordWindowGeometry(HWND window) {
     if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client)) {
         return;
     }
-    setOption("window_x", outer.left);
-    setOption("window_y", outer.top);
+    setOptionValue(OptionKey::WindowX, outer.left);
+    setOptionValue(OptionKey::WindowY, outer.top);
     RECT& last = shellState().lastClientRect;
     const LONG clientWidth = client.right - client.left;
     const LONG clientHeight = client.bottom - client.top;
     if (clientWidth != last.right - last.left || clientHeight != last.bottom - last.top) {
-        setOption("window_wid", outer.right - outer.left);
-        setOption("window_hei", outer.bottom - outer.top);
+        setOptionValue(OptionKey::WindowWidth, outer.right - outer.left);
+        setOptionValue(OptionKey::WindowHeight, outer.bottom - outer.top);
         rescaleGrid(clientWidth, clientHeight);
         last = client;
     }
 }
 
 void keepAtBottomWhenRequired(WINDOWPOS& position) {
-    std::int32_t windowZzahyo = 0;
-    getOption("window_zzahyo", &windowZzahyo);
-    if (windowZzahyo == 0) {
+    if (optionValue(OptionKey::StackingOrder) == kStackBottom) {
         position.hwndInsertAfter = HWND_BOTTOM;
     }
 }
@@ -167,11 +165,11 @@ void fitToScreen(HWND window) {
 }
 
 void toggleWindowFrame(HWND window) {
-    if (optionOr("window_kotei", 1) == 1) {
-        setOption("window_kotei", 0);
+    if (optionIsOn(OptionKey::FrameFixed)) {
+        setOptionValue(OptionKey::FrameFixed, 0);
         setWindowBorder(window, true);
     } else {
-        setOption("window_kotei", 1);
+        setOptionValue(OptionKey::FrameFixed, 1);
         if ((GetWindowLongPtrW(window, GWL_STYLE) & WS_THICKFRAME) != 0) {
             setWindowBorder(window, false);
         }
@@ -179,14 +177,14 @@ void toggleWindowFrame(HWND window) {
     InvalidateRect(window, nullptr, TRUE);
 }
 
-void chooseStacking(HWND window, std::int32_t windowZzahyo) {
-    setOption("window_zzahyo", windowZzahyo);
+void chooseStacking(HWND window, std::int32_t stackingOrder) {
+    setOptionValue(OptionKey::StackingOrder, stackingOrder);
     constexpr UINT kKeepRect = SWP_NOMOVE | SWP_NOSIZE;
-    if (windowZzahyo == kStackBottom) {
+    if (stackingOrder == kStackBottom) {
         constexpr UINT flags = kKeepRect | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
         SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
         SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags);
-    } else if (windowZzahyo == kStackNormal) {
+    } else if (stackingOrder == kStackNormal) {
         SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, kKeepRect);
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kKeepRect);
     } else {

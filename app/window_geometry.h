@@ -5,11 +5,7 @@
 #include <cstdint>
 
 #include "resources/resource.h"
-
-// window_zzahyo: kept at the bottom, no preference, topmost.
-inline constexpr std::int32_t kStackBottom = 0;
-inline constexpr std::int32_t kStackNormal = 1;
-inline constexpr std::int32_t kStackTopmost = 2;
+#include "settings/option_table.h"
 
 // The items of "ウィンドウサイズ" that set a fixed outer size.
 struct SizePreset {
@@ -49,29 +45,29 @@ POINT reachableWindowOrigin(int x, int y, int width, int height);
 void applySizePreset(HWND window, int width, int height);
 void fitToScreen(HWND window);
 
-// "ウィンドウ枠の固定": flips window_kotei and adds or removes the sizing border, keeping the
-// outer size, position and stacking.
+// "ウィンドウ枠の固定": flips OptionKey::FrameFixed and adds or removes the sizing border, keeping
+// the outer size, position and stacking.
 void toggleWindowFrame(HWND window);
 
-// The stacking commands: sets window_zzahyo and restacks the window.
-void chooseStacking(HWND window, std::int32_t windowZzahyo);
+// The stacking commands: stores the stacking order and restacks the window.
+void chooseStacking(HWND window, std::int32_t stackingOrder);
 
-// WS_POPUP, with the sizing border when the frame is not fixed (window_kotei 0).
-DWORD mainWindowStyle(std::int32_t windowKotei);
+// WS_POPUP, with the sizing border when the frame is not fixed.
+DWORD mainWindowStyle(std::int32_t frameFixed);
 
-// Start-up stacking from window_zzahyo: 2 topmost, 0 bottom, anything else unchanged.
-void applyStartupStacking(HWND window, std::int32_t windowZzahyo);
+// Start-up stacking: topmost or bottom, anything else leaves the window where it is.
+void applyStartupStacking(HWND window, std::int32_t stackingOrder);
 
 // After the window is first shown: the bottom mode puts it back under the other windows,
 // since showing a window may raise it without asking its window procedure (Wine does).
-void settleBottomStacking(HWND window, std::int32_t windowZzahyo);
+void settleBottomStacking(HWND window, std::int32_t stackingOrder);
 
 // First step of every paint: records the outer position, and when the client size changed the
 // outer size, and rescales the grid to the client size.
 void recordWindowGeometry(HWND window);
 
-// Window position changing: while window_zzahyo is 0 (or missing) the window goes back to the
-// bottom of the stacking order.
+// Window position changing: while the stacking order is the bottom one the window goes back to
+// the bottom.
 void keepAtBottomWhenRequired(WINDOWPOS& position);
 
 // Caption press (hit code HTCAPTION): remembers the outer size, so that the move that follows

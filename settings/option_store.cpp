@@ -8,48 +8,6 @@
 
 namespace {
 
-struct OptionKey {
-    const char* name;
-    bool isText;
-    std::int32_t defaultValue;
-};
-
-// Table order is the order of the entries in the store and of the lines in the file.
-constexpr std::array<OptionKey, 15> kOptionKeys{{
-    {"kotei_render", false, 1},
-    {"window_wid", false, 1500},
-    {"window_hei", false, 750},
-    {"window_kotei", false, 0},
-    {"window_zzahyo", false, 1},
-    {"serch_byo", false, 25},
-    {"serch_ken", false, 20},
-    {"syokeikoku", false, 0},
-    {"original", false, 0},
-    {"kaku_kousin", false, 0},
-    {"kaku_fukusuu", false, 0},
-    {"kaku_tubuyaki", false, 0},
-    {"kensaku_word", true, 0},
-    {"window_x", false, 0},
-    {"window_y", false, 0},
-}};
-
-constexpr std::size_t indexOf(std::string_view name) {
-    for (std::size_t i = 0; i < kOptionKeys.size(); ++i) {
-        if (kOptionKeys[i].name == name) {
-            return i;
-        }
-    }
-    return kOptionKeys.size();
-}
-
-constexpr std::size_t kWindowWid = indexOf("window_wid");
-constexpr std::size_t kWindowHei = indexOf("window_hei");
-constexpr std::size_t kSerchByo = indexOf("serch_byo");
-constexpr std::size_t kSerchKen = indexOf("serch_ken");
-constexpr std::size_t kWindowX = indexOf("window_x");
-constexpr std::size_t kWindowY = indexOf("window_y");
-static_assert(kWindowY < kOptionKeys.size(), "every named key is in the table");
-
 OptionStore& theStore() {
     static OptionStore store;
     return store;
@@ -63,8 +21,9 @@ OptionEntry* findEntry(OptionStore& store, std::string_view name) {
 }
 
 bool isTextKey(std::string_view name) {
-    const std::size_t index = indexOf(name);
-    return index < kOptionKeys.size() && kOptionKeys[index].isText;
+    return std::any_of(kOptionTable.begin(), kOptionTable.end(), [name](const OptionRow& row) {
+        return row.name == name && row.type == OptionType::Text;
+    });
 }
 
 // Half of the free screen space, truncated, never negative; 64-bit so any stored size is safe.
@@ -73,9 +32,9 @@ std::int32_t centredOrigin(std::int32_t screenExtent, std::int32_t windowExtent)
     return static_cast<std::int32_t>(std::max<std::int64_t>(origin, 0));
 }
 
-std::int32_t repairedOrDefault(std::int32_t value, std::int32_t low, std::int32_t high,
-                               std::int32_t fallback) {
-    return value < low || value > high ? fallback : value;
+// What the file gave a row, or the row's default when it gave nothing or a value out of range.
+std::int32_t loadedValue(const OptionRow& row, const KeyTarget& target, std::int32_t value) {
+    return !target.found || value < row.low || value > row.high ? row.defaultValue : value;
 }
 
 // The file holds one line per key, so a stored text never contains a line feed or a NUL.
@@ -138,22 +97,42 @@ bool setOption(const std::string& name, std::optional<std::int32_t> intIn,
     return true;
 }
 
-std::int32_t optionOr(const std::string& name, std::int32_t fallback) {
-    std::int32_t value = fallback;
-    getOption(name, &value);
+std::int32_t optionValue(IntOptionKey key) {
+    const OptionRow& row = optionRow(key);
+    std::int32_t value = row.defaultValue;
+    getOption(std::string(row.name), &value);
     return value;
 }
 
+bool optionIsOn(IntOptionKey key) {
+    std::int32_t value = 0;
+    return getOption(std::string(optionRow(key).name), &value) && value == 1;
+}
+
+std::string optionText(TextOptionKey key) {
+    std::string text;
+    getOption(std::string(optionRow(key).name), nullptr, &text);
+    return text;
+}
+
+bool setOptionValue(IntOptionKey key, std::int32_t value) {
+    return setOption(std::string(optionRow(key).name), value);
+}
+
+bool setOptionText(TextOptionKey key, std::string text) {
+    return setOption(std::string(optionRow(key).name), std::nullopt, std::move(text));
+}
+
 void loadOptions(const std::filesystem::path& path, const OptionDefaults& defaults) {
-    std::array<std::int32_t, kOptionKeys.size()> ints{};
-    std::array<std::string, kOptionKeys.size()> texts{};
-    std::array<KeyTarget, kOptionKeys.size()> table{};
-    for (std::size_t i = 0; i < kOptionKeys.size(); ++i) {
-        table[i].key = kOptionKeys[i].name;
-        if (kOptionKeys[i].isText) {
-            table[i].textTarget = &texts[i];
+    std::array<std::int32_t, kOptionTable.size()> ints{};
+    std::array<std::string, kOptionTable.size()> texts{};
+    std::array<KeyTarget, kOptionTable.size()> table{};
+    for (const OptionRow& row : kOptionTable) {
+        table[row.index].key = row.name;
+        if (row.type == OptionType::Text) {
+            table[row.index].textTarget = &texts[row.index];
         } else {
-            table[i].intTarget = &ints[i];
+            table[row.index].intTarget = &ints[row.index];
         }
     }
 
@@ -162,28 +141,24 @@ void loadOptions(const std::filesystem::path& path, const OptionDefaults& defaul
         }
     }
 
-    // Range repair concerns values read from the file; the defaults are already in range.
-    ints[kSerchByo] = repairedOrDefault(ints[kSerchByo], 15, 35, 25);
-    ints[kSerchKen] = repairedOrDefault(ints[kSerchKen], 10, 30, 20);
-
-    for (std::size_t i = 0; i < kOptionKeys.size(); ++i) {
-        if (!table[i].found) {
-            ints[i] = kOptionKeys[i].defaultValue;
-        }
+    for (const OptionRow& row : kOptionTable) {
+        ints[row.index] = loadedValue(row, table[row.index], ints[row.index]);
     }
-    if (!table[kWindowX].found) {
-        ints[kWindowX] = centredOrigin(defaults.screenWidth, ints[kWindowWid]);
+    const std::size_t x = OptionKey::WindowX.index;
+    const std::size_t y = OptionKey::WindowY.index;
+    if (!table[x].found) {
+        ints[x] = centredOrigin(defaults.screenWidth, ints[OptionKey::WindowWidth.index]);
     }
-    if (!table[kWindowY].found) {
-        ints[kWindowY] = centredOrigin(defaults.screenHeight, ints[kWindowHei]);
+    if (!table[y].found) {
+        ints[y] = centredOrigin(defaults.screenHeight, ints[OptionKey::WindowHeight.index]);
     }
 
     std::vector<OptionEntry> entries;
-    entries.reserve(kOptionKeys.size());
-    for (std::size_t i = 0; i < kOptionKeys.size(); ++i) {
-        OptionEntry entry{kOptionKeys[i].name, kOptionKeys[i].isText ? 0 : ints[i], std::nullopt};
-        if (kOptionKeys[i].isText) {
-            entry.textValue = texts[i];
+    entries.reserve(kOptionTable.size());
+    for (const OptionRow& row : kOptionTable) {
+        OptionEntry entry{std::string(row.name), ints[row.index], std::nullopt};
+        if (row.type == OptionType::Text) {
+            entry.textValue = std::move(texts[row.index]);
         }
         entries.push_back(std::move(entry));
     }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/option_table.h"
+
 // Limit on every value the option store and the key/value reader handle: the reader cuts a
 // value at this many bytes, setOption cuts a text the same way, so nothing longer is ever
 // stored or written back.
@@ -77,8 +79,15 @@ bool getOption(const std::string& name, std::int32_t* intOut, std::string* textO
 bool setOption(const std::string& name, std::optional<std::int32_t> intIn,
                std::optional<std::string> textIn = std::nullopt);
 
-// getOption for an integer, with the fallback for an unknown name.
-std::int32_t optionOr(const std::string& name, std::int32_t fallback);
+// Typed access by key. A key the store lacks (nothing loaded yet) reads as its default from
+// kOptionTable, and a change to it is dropped; the setters return whether the key was there.
+std::int32_t optionValue(IntOptionKey key);
+// For the switches whose only "on" value is 1: whether the store holds 1. A key the store lacks
+// is off whatever its default, as a missing switch counts as not 1.
+bool optionIsOn(IntOptionKey key);
+std::string optionText(TextOptionKey key);
+bool setOptionValue(IntOptionKey key, std::int32_t value);
+bool setOptionText(TextOptionKey key, std::string text);
 
 // Fills the store from the option file (a missing file reads as empty); keys the file lacks
 // get their defaults, so afterwards all fifteen options are present in key-table order.

@@ -23,29 +23,30 @@ std::optional<std::int32_t> checkedChoice(std::span<const bool> checked,
 
 SettingsChoices loadSettingsChoices() {
     SettingsChoices choices;
-    getOption("kensaku_word", nullptr, &choices.keyword);
-    choices.searchInterval = selectedChoice(optionOr("serch_byo", 0), kIntervalChoices);
-    choices.resultCount = selectedChoice(optionOr("serch_ken", 0), kCountChoices);
-    choices.warnFewResults = optionOr("syokeikoku", 0) != 0;
-    choices.originalImages = optionOr("original", 0) != 0;
-    choices.updateWhileEnlarged = optionOr("kaku_kousin", 0) != 0;
-    choices.allowSeveral = optionOr("kaku_fukusuu", 0) != 0;
-    choices.attachMessage = optionOr("kaku_tubuyaki", 0) != 0;
+    choices.keyword = optionText(OptionKey::Keyword);
+    choices.searchInterval =
+        selectedChoice(optionValue(OptionKey::SearchInterval), kIntervalChoices);
+    choices.resultCount = selectedChoice(optionValue(OptionKey::ResultCount), kCountChoices);
+    choices.warnFewResults = optionValue(OptionKey::WarnFewResults) != 0;
+    choices.originalImages = optionValue(OptionKey::OriginalImages) != 0;
+    choices.updateWhileEnlarged = optionValue(OptionKey::UpdateWhileEnlarged) != 0;
+    choices.allowSeveral = optionValue(OptionKey::AllowSeveral) != 0;
+    choices.attachMessage = optionValue(OptionKey::AttachMessage) != 0;
     return choices;
 }
 
 bool storeSettingsChoices(const SettingsChoices& choices) {
-    setOption("syokeikoku", choices.warnFewResults ? 1 : 0);
+    setOptionValue(OptionKey::WarnFewResults, choices.warnFewResults ? 1 : 0);
     if (choices.searchInterval) {
-        setOption("serch_byo", *choices.searchInterval);
+        setOptionValue(OptionKey::SearchInterval, *choices.searchInterval);
     }
     if (choices.resultCount) {
-        setOption("serch_ken", *choices.resultCount);
+        setOptionValue(OptionKey::ResultCount, *choices.resultCount);
     }
-    setOption("original", choices.originalImages ? 1 : 0);
-    setOption("kaku_kousin", choices.updateWhileEnlarged ? 1 : 0);
-    setOption("kaku_fukusuu", choices.allowSeveral ? 1 : 0);
-    setOption("kaku_tubuyaki", choices.attachMessage ? 1 : 0);
-    setOption("kensaku_word", std::nullopt, choices.keyword);
-    return optionOr("kaku_kousin", 0) == 1;
+    setOptionValue(OptionKey::OriginalImages, choices.originalImages ? 1 : 0);
+    setOptionValue(OptionKey::UpdateWhileEnlarged, choices.updateWhileEnlarged ? 1 : 0);
+    setOptionValue(OptionKey::AllowSeveral, choices.allowSeveral ? 1 : 0);
+    setOptionValue(OptionKey::AttachMessage, choices.attachMessage ? 1 : 0);
+    setOptionText(OptionKey::Keyword, choices.keyword);
+    return optionIsOn(OptionKey::UpdateWhileEnlarged);
 }

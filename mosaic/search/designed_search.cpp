@@ -91,7 +91,7 @@ LinkSource designedLinkSource(DesignedSearch search) {
     return [search = std::move(search)](const std::string& keyword, std::int32_t postCount) {
         std::vector<char> body;
         search(body, keyword, std::to_string(postCount));
-        const bool original = optionOr("original", 0) == 1;
+        const bool original = optionIsOn(OptionKey::OriginalImages);
         std::vector<ImageLink> links;
         for (std::string& url : extractImageLinks(std::string_view(body.data(), body.size()))) {
             std::string fetchUrl = imageRequestUrl(url, original);

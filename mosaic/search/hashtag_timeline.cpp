@@ -333,7 +333,7 @@ std::vector<ImageLink> fetchHashtagTimelineLinks(HashtagTimelineState& state,
     if (!found) {
         return {};
     }
-    const bool original = optionOr("original", 0) == 1;
+    const bool original = optionIsOn(OptionKey::OriginalImages);
     TimelinePage page = readTimelinePage(std::string_view(body.data(), body.size()), original,
                                          config.showSensitive);
     if (!page.newestId.empty() && isNewerId(page.newestId, state.newestId)) {

@@ -35,11 +35,10 @@ std::int32_t searchPostCount(std::int32_t replaceableCount, std::int32_t postsPe
 }
 
 int runSearchCycle(const SearchCycleServices& services) {
-    std::int32_t unusedInt = 0;
-    std::string keyword;
-    getOption("kensaku_word", &unusedInt, &keyword);
+    const std::string keyword = optionText(OptionKey::Keyword);
     const std::int32_t replaceableCells = appState().replaceableCount.load();
-    const std::int32_t postCount = searchPostCount(replaceableCells, optionOr("serch_ken", 0));
+    const std::int32_t postCount =
+        searchPostCount(replaceableCells, optionValue(OptionKey::ResultCount));
     const LinkSource& source =
         services.links ? services.links : designedLinkSource(services.search);
 

@@ -120,7 +120,7 @@ void drawMarks() {
             drawMark(state.newImageMark, tile.rect.left, tile.rect.top);
         }
     }
-    if (optionOr("kotei_render", 0) == 1) {
+    if (optionIsOn(OptionKey::PinnedMarks)) {
         for (const Tile& tile : *grid) {
             if (tile.replaceable == 0) {
                 drawMark(state.pinnedMark, tile.rect.left, tile.rect.top);

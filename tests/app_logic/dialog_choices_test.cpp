@@ -5,6 +5,7 @@
 
 #include "app/logic/dialog_choices.h"
 #include "settings/option_store.h"
+#include "tests/support/option_lookup.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

@@ -4,10 +4,13 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
-#include "tests/support/temp_folder.h"
 #include "settings/option_store.h"
+#include "tests/support/option_lookup.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -299,4 +302,68 @@ TEST_F(OptionStoreTest, ConcurrentReadersNeverSeeATornKeyword) {
     EXPECT_EQ(torn, 0);
     EXPECT_EQ(optionOr("serch_ken", 0), 1999);
     EXPECT_EQ(keysOf(savedFile()), kTableOrder);
+}
+
+// Reading the keyword as an integer, or a window coordinate as text, does not compile.
+static_assert(!std::is_invocable_v<decltype(&optionValue), decltype(OptionKey::Keyword)>);
+static_assert(!std::is_invocable_v<decltype(&optionText), decltype(OptionKey::WindowX)>);
+static_assert(!std::is_invocable_v<decltype(&setOptionValue), decltype(OptionKey::Keyword), int>);
+
+TEST_F(OptionStoreTest, TypedKeysReachTheirOwnLinesOfTheFile) {
+    loadFrom(
+        "kotei_render=101\nwindow_wid=102\nwindow_hei=103\nwindow_kotei=104\n"
+        "window_zzahyo=105\nserch_byo=16\nserch_ken=17\nsyokeikoku=108\noriginal=109\n"
+        "kaku_kousin=110\nkaku_fukusuu=111\nkaku_tubuyaki=112\nkensaku_word=cats\n"
+        "window_x=114\nwindow_y=115\n");
+    const std::pair<IntOptionKey, std::int32_t> expected[] = {
+        {OptionKey::PinnedMarks, 101},    {OptionKey::WindowWidth, 102},
+        {OptionKey::WindowHeight, 103},   {OptionKey::FrameFixed, 104},
+        {OptionKey::StackingOrder, 105},  {OptionKey::SearchInterval, 16},
+        {OptionKey::ResultCount, 17},     {OptionKey::WarnFewResults, 108},
+        {OptionKey::OriginalImages, 109}, {OptionKey::UpdateWhileEnlarged, 110},
+        {OptionKey::AllowSeveral, 111},   {OptionKey::AttachMessage, 112},
+        {OptionKey::WindowX, 114},        {OptionKey::WindowY, 115},
+    };
+    for (const auto& [key, value] : expected) {
+        EXPECT_EQ(optionValue(key), value) << optionRow(key).name;
+    }
+    EXPECT_EQ(optionText(OptionKey::Keyword), "cats");
+
+    ASSERT_TRUE(setOptionValue(OptionKey::StackingOrder, kStackTopmost));
+    ASSERT_TRUE(setOptionValue(OptionKey::FrameFixed, 0));
+    ASSERT_TRUE(setOptionText(OptionKey::Keyword, "dogs\nwindow_x=1"));
+    const std::string saved = savedFile();
+    EXPECT_NE(saved.find("\nwindow_kotei=0\nwindow_zzahyo=2\n"), std::string::npos);
+    EXPECT_NE(saved.find("\nkensaku_word=dogs\nwindow_x=114\n"), std::string::npos);
+}
+
+TEST_F(OptionStoreTest, TypedReadsOfAnEmptyStoreGiveTheTableDefaultsAndSwitchesOff) {
+    EXPECT_EQ(optionValue(OptionKey::PinnedMarks), 1);
+    EXPECT_FALSE(optionIsOn(OptionKey::PinnedMarks)) << "a missing switch counts as not 1";
+    EXPECT_FALSE(optionIsOn(OptionKey::FrameFixed));
+    EXPECT_EQ(optionValue(OptionKey::FrameFixed), 0);
+    EXPECT_EQ(optionValue(OptionKey::StackingOrder), kStackNormal);
+    EXPECT_EQ(optionValue(OptionKey::SearchInterval), 25);
+    EXPECT_EQ(optionValue(OptionKey::ResultCount), 20);
+    EXPECT_EQ(optionValue(OptionKey::WindowWidth), 1500);
+    EXPECT_EQ(optionValue(OptionKey::WindowHeight), 750);
+    EXPECT_EQ(optionText(OptionKey::Keyword), "");
+    EXPECT_FALSE(setOptionValue(OptionKey::StackingOrder, kStackBottom)) << "nothing loaded";
+    EXPECT_EQ(optionValue(OptionKey::StackingOrder), kStackNormal);
+}
+
+TEST_F(OptionStoreTest, OnlySearchIntervalAndCountAreRangedAndOnlyOneSwitchesOn) {
+    loadFrom("window_zzahyo=7\nkotei_render=-3\nwindow_kotei=9\nserch_ken=31\noriginal=2\n");
+    EXPECT_EQ(optionValue(OptionKey::StackingOrder), 7) << "other values change nothing";
+    EXPECT_EQ(optionValue(OptionKey::PinnedMarks), -3);
+    EXPECT_EQ(optionValue(OptionKey::FrameFixed), 9);
+    EXPECT_EQ(optionValue(OptionKey::OriginalImages), 2);
+    EXPECT_FALSE(optionIsOn(OptionKey::OriginalImages)) << "only 1 is on";
+    EXPECT_FALSE(optionIsOn(OptionKey::PinnedMarks));
+    EXPECT_EQ(optionValue(OptionKey::ResultCount), 20) << "out of 10 to 30";
+
+    clearOptions();
+    loadFrom("kotei_render=1\nwindow_kotei=1\n");
+    EXPECT_TRUE(optionIsOn(OptionKey::PinnedMarks));
+    EXPECT_TRUE(optionIsOn(OptionKey::FrameFixed));
 }

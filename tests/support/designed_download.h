@@ -9,5 +9,5 @@
 // The download a designed-service link gets: with ":orig" appended when the option
 // "original" is 1.
 inline DownloadResult downloadImage(const std::string& url) {
-    return downloadImageFrom(imageRequestUrl(url, optionOr("original", 0) == 1));
+    return downloadImageFrom(imageRequestUrl(url, optionIsOn(OptionKey::OriginalImages)));
 }

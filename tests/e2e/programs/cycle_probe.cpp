@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     const bool configLoaded = loadServiceConfig();
     publishCredentials(OAuthCredentials{consumerKey(), consumerSecret(), token, tokenSecret});
     createGroupCanvases();
-    rescaleGrid(optionOr("window_wid", 750), optionOr("window_hei", 375));
+    rescaleGrid(optionValue(OptionKey::WindowWidth), optionValue(OptionKey::WindowHeight));
     for (int pinned = 0; pinned < pinCount; ++pinned) {
         pinTileCount();
     }

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     }
     loadOptions("./no-such-folder/tva_option.txt", {});
     if (argc > 2 && std::strcmp(argv[2], "original") == 0) {
-        setOption("original", 1);
+        setOptionValue(OptionKey::OriginalImages, 1);
     }
     const DownloadResult result = downloadImage(argv[1]);
     if (!result.ok) {
