@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/surface_blit.h"
+#include "app/bitmap_info.h"
 #include "app/win_handles.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/marks.h"
