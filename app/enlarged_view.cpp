@@ -4,6 +4,7 @@
 
 #include "app/logic/enlarged_view_geometry.h"
 #include "app/shell_state.h"
+#include "app/surface_blit.h"
 #include "app/win_handles.h"
 #include "app/window_geometry.h"
 #include "mosaic/search/search_state.h"
@@ -74,19 +75,7 @@ void drawVisiblePart(HDC dc) {
     if (part.width() <= 0 || part.height() <= 0) {
         return;
     }
-    // The rows of the part, given to the device as a top-down picture of their own.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = copy.width;
-    info.bmiHeader.biHeight = -part.height();
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    const std::uint32_t* rows = copy.pixels.data() + static_cast<std::size_t>(part.top) *
-                                                         static_cast<std::size_t>(copy.width);
-    SetDIBitsToDevice(dc, part.left, part.top, static_cast<DWORD>(part.width()),
-                      static_cast<DWORD>(part.height()), part.left, 0, 0,
-                      static_cast<UINT>(part.height()), rows, &info, DIB_RGB_COLORS);
+    blitSurface(dc, copy, part);
 }
 
 INT_PTR onPaint(HWND view) {

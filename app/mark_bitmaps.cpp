@@ -3,25 +3,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/bitmap_info.h"
+#include "app/win_handles.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/marks.h"
 #include "resources/resource.h"
 
 namespace {
-
-struct BitmapHandle {
-    HBITMAP bitmap;
-    ~BitmapHandle() {
-        if (bitmap != nullptr) {
-            DeleteObject(bitmap);
-        }
-    }
-};
-
-struct ScreenDc {
-    HDC dc = GetDC(nullptr);
-    ~ScreenDc() { ReleaseDC(nullptr, dc); }
-};
 
 Surface loadedOrMade(HMODULE module, int id, std::uint32_t frame, std::uint32_t key) {
     std::optional<Surface> loaded = surfaceFromBitmapResource(module, id);
@@ -34,28 +22,22 @@ Surface loadedOrMade(HMODULE module, int id, std::uint32_t frame, std::uint32_t 
 }  // namespace
 
 std::optional<Surface> surfaceFromBitmapResource(HMODULE module, int id) {
-    BitmapHandle handle{static_cast<HBITMAP>(
-        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))};
-    if (handle.bitmap == nullptr) {
+    const UniqueBitmap bitmap(static_cast<HBITMAP>(
+        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!bitmap) {
         return std::nullopt;
     }
     BITMAP description{};
-    if (GetObjectW(handle.bitmap, sizeof description, &description) == 0 ||
+    if (GetObjectW(bitmap.get(), sizeof description, &description) == 0 ||
         description.bmWidth <= 0 || description.bmHeight <= 0) {
         return std::nullopt;
     }
     const std::int32_t width = description.bmWidth;
     const std::int32_t height = description.bmHeight;
-    BITMAPINFO request{};
-    request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    request.bmiHeader.biWidth = width;
-    request.bmiHeader.biHeight = -height;  // top-down, like Surface
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 32;
-    request.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO request = topDownBitmapInfo(width, height);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    ScreenDc screen;
-    if (GetDIBits(screen.dc, handle.bitmap, 0, static_cast<UINT>(height), pixels.data(), &request,
+    const ScreenDc screen(GetDC(nullptr));
+    if (GetDIBits(screen.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &request,
                   DIB_RGB_COLORS) != height) {
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "app/shell_state.h"
+#include "app/surface_blit.h"
 #include "app/window_geometry.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/compositing.h"
@@ -15,16 +16,7 @@ void copyFrameToWindow(HDC dc, const Surface& frame, const RECT& client) {
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         return;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = frame.width;
-    info.bmiHeader.biHeight = -frame.height;  // top-down rows, as a Surface keeps them
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(frame.width), static_cast<DWORD>(frame.height),
-                      0, 0, 0, static_cast<UINT>(frame.height), frame.pixels.data(), &info,
-                      DIB_RGB_COLORS);
+    blitSurface(dc, frame, frame.bounds());
 }
 
 }  // namespace

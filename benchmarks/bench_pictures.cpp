@@ -15,9 +15,9 @@
 #include "mosaic/raster/picture_decoder.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/compositing.h"
-#include "mosaic/wall/marks.h"
 #include "mosaic/wall/tile_grid.h"
 #include "tests/support/app_state_reset.h"
+#include "tests/support/mark_surfaces.h"
 #include "tests/support/test_jpeg.h"
 
 namespace bench {

@@ -197,12 +197,3 @@ void stretchSurface(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect
     stretchWith(src, srcRect, dst, dstRect,
                 [](std::uint32_t& to, std::uint32_t from) { to = from; });
 }
-
-void stretchSurfaceTransparent(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect,
-                               std::uint32_t keyColour) {
-    stretchWith(src, srcRect, dst, dstRect, [keyColour](std::uint32_t& to, std::uint32_t from) {
-        if (from != keyColour) {
-            to = from;
-        }
-    });
-}

@@ -123,7 +123,3 @@ inline std::int64_t nearestSourceOffset(std::int64_t d, std::int64_t srcLength,
 // pixel onto itself). Destination pixels off dst, or whose source pixel lies off src, are left
 // unchanged.
 void stretchSurface(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect);
-
-// stretchSurface, except that source pixels equal to keyColour leave the destination unchanged.
-void stretchSurfaceTransparent(const Surface& src, Rect srcRect, Surface& dst, Rect dstRect,
-                               std::uint32_t keyColour);

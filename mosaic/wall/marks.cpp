@@ -71,13 +71,6 @@ Surface makeMarkSurface(std::uint32_t frameColour, std::uint32_t keyColour) {
     return mark;
 }
 
-void createMarkSurfaces() {
-    AppState& state = appState();
-    state.newImageMark = makeMarkSurface(kNewImageFrame, kNewImageKey);
-    state.pinnedMark = makeMarkSurface(kPinnedFrame, kPinnedKey);
-    state.selectionMark = makeMarkSurface(kSelectionFrame, kSelectionKey);
-}
-
 void drawMark(const Surface& mark, std::int32_t left, std::int32_t top) {
     const std::optional<std::uint32_t> key = pixelAt(mark, 0, 0);
     if (!key) {

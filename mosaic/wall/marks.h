@@ -19,9 +19,6 @@ inline constexpr std::uint32_t kSelectionKey = rgb(255, 196, 196);
 // keyColour within.
 Surface makeMarkSurface(std::uint32_t frameColour, std::uint32_t keyColour);
 
-// Fills the three mark surfaces of appState() with the made marks.
-void createMarkSurfaces();
-
 // Transparent copy of the whole mark onto (left, top, tileWidth, tileHeight) of the back
 // buffer; the key colour is the mark's pixel at (0, 0), read on every draw.
 void drawMark(const Surface& mark, std::int32_t left, std::int32_t top);

@@ -10,6 +10,7 @@
 
 #include "fuzz_check.h"
 #include "mosaic/raster/surface.h"
+#include "tests/support/transparent_stretch.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "mosaic/raster/picture_decoder.h"
 #include "mosaic/wall/cell_copies.h"
 #include "mosaic/wall/compositing.h"
-#include "mosaic/wall/marks.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
+#include "tests/support/mark_surfaces.h"
 #include "tests/support/test_jpeg.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "tests/support/mark_surfaces.h"
 
 namespace {
 

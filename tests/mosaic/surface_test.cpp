@@ -6,6 +6,7 @@
 
 #include "grid_test_support.h"
 #include "mosaic/raster/surface.h"
+#include "tests/support/transparent_stretch.h"
 
 namespace {
 

@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "app/bitmap_info.h"
 #include "probe_json.h"
 
 namespace {
@@ -477,13 +478,7 @@ int commandCapture(HWND w, const Arguments& args) {
     }
     DeviceContext source{w, GetDC(w)};
     MemoryContext memory{CreateCompatibleDC(source.dc)};
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = topDownBitmapInfo(width, height);
     void* bits = nullptr;
     GdiObject bitmap{CreateDIBSection(source.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)};
     if (bitmap.object == nullptr || bits == nullptr) {
