@@ -6,6 +6,11 @@
 // waits for it, takes the application mutex and destroys the window.
 void exitProgram(HWND window);
 
+// Log-off or shut-down: the system ends the process once the window answers, so the worker
+// is stopped and the options written as the exit command and shutdown would, and nothing else
+// is released.
+void saveAtEndOfSession();
+
 // After the message loop: stops the worker (a close that ended the loop some other way has
 // not waited for it) and the copy threads, releases the drawing surfaces, writes the option
 // file and releases the selection copy, the queue and the grid.

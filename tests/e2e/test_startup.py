@@ -9,6 +9,8 @@ from harness import DEFAULT_OPTIONS, WM_CLOSE, WM_COMMAND
 
 IDOK = 1
 WS_THICKFRAME = 0x00040000
+IDM_SHOW_PINNED = 40019
+WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
 
 
 def options(**changes):
@@ -187,6 +189,18 @@ class OptionFileAtExit(ShellTestCase):
         saved = self.option_file(program)
         self.assertEqual(saved, harness.expected_option_file(options(window_x=222,
                                                                       window_y=111)))
+
+    def test_end_of_session_saves_a_setting_changed_in_the_session(self):
+        program = self.start("save-at-log-off", options=options(kotei_render=1))
+        # Sent, not posted: a sent message overtakes posted ones.
+        program.send(WM_COMMAND, IDM_SHOW_PINNED)
+        self.assertEqual(program.send(WM_QUERYENDSESSION)["result"], 1)
+        ended = program.send(WM_ENDSESSION, 1)
+        self.assertTrue(ended["sent"], "answered within the probe's 5 s")
+        # The system ends the process after the answer, whatever it still holds.
+        program.kill()
+        self.assertEqual(self.option_file(program),
+                         harness.expected_option_file(options(kotei_render=0)))
 
     def test_missing_folders_are_created_and_defaults_saved(self):
         # Without txts/ there is no key.txt either: the first start's authorisation cannot
