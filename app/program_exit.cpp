@@ -42,7 +42,7 @@ void saveAtEndOfSession() {
 }
 
 void shutDownProgram() {
-    stopSearchWorker();
+    stopWorkerEarly();
     stopCellCopies();
     releaseDrawingSurfaces();
     saveOptions();

@@ -11,7 +11,8 @@ void exitProgram(HWND window);
 // is released.
 void saveAtEndOfSession();
 
-// After the message loop: stops the worker (a close that ended the loop some other way has
-// not waited for it) and the copy threads, releases the drawing surfaces, writes the option
-// file and releases the selection copy, the queue and the grid.
+// After the message loop: asks the worker to stop and waits for it (a loop ended some other
+// way, such as a quit message from outside, has done neither), stops the copy threads,
+// releases the drawing surfaces, writes the option file and releases the selection copy, the
+// queue and the grid.
 void shutDownProgram();
