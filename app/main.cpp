@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/logic/screen_placement.h"
 #include "app/main_window.h"
 #include "app/mark_bitmaps.h"
 #include "app/program_exit.h"
@@ -87,8 +88,8 @@ void loadPersistentState() {
 HWND createMainWindowFromOptions(HINSTANCE instance) {
     const AppState& state = appState();
     const std::int32_t windowKotei = optionOr("window_kotei", 1);
-    const std::int32_t width = optionOr("window_wid", state.backBufferWidth);
-    const std::int32_t height = optionOr("window_hei", state.backBufferHeight);
+    const std::int32_t width = usableWindowExtent(optionOr("window_wid", state.backBufferWidth));
+    const std::int32_t height = usableWindowExtent(optionOr("window_hei", state.backBufferHeight));
     const POINT origin =
         reachableWindowOrigin(optionOr("window_x", 0), optionOr("window_y", 0), width, height);
     HWND window =

@@ -100,6 +100,12 @@ class WindowFromOptions(ShellTestCase):
                                      [case["window_wid"], case["window_hei"]])
                 self.stop_with(program, WM_COMMAND, harness.IDM_EXIT)
 
+    def test_a_stored_size_of_zero_or_less_starts_at_the_smallest_usable_size(self):
+        program = self.start("zero-size", options=options(window_wid=0, window_hei=-40))
+        x, y = DEFAULT_OPTIONS["window_x"], DEFAULT_OPTIONS["window_y"]
+        self.assertEqual(self.info(program)["window"], [x, y, x + 100, y + 100])
+        self.stop_with(program, WM_COMMAND, harness.IDM_EXIT)
+
     def raised_from_outside(self, zzahyo):
         """Whether the window ends above another one after a raise from another process."""
         holder, other = self.session.hold_window(title="other window", x=200, y=150)
