@@ -496,6 +496,24 @@ TEST_F(PinnedTilesTest, AFileSharedByTwoPinsIsKeptWhileOneOfThemRemainsPinned) {
     EXPECT_FALSE(fs::exists(root_ / "kotei_tiles" / "abc.jpg"));
 }
 
+TEST_F(PinnedTilesTest, AFileADormantPinNamesIsKeptWhenAnotherTileSharingItIsUnpinned) {
+    // The dormant line's image is missing at start-up; pinning another tile whose file has the
+    // same name brings the image back, and unpinning that tile must leave it for the line.
+    std::ofstream(pinnedListPath()) << "name=http://a.example/one/abc.jpg,x=1,y=1\n";
+    restart(1500, 750);
+    ASSERT_EQ(appState().dormantPins.size(), 1u);
+    rightClickAndPin(placeImage("http://a.example/two/abc.jpg", Cell{4, 2}));
+    selectTileAt(601, 301);
+    togglePin();
+    EXPECT_EQ(readText(pinnedListPath()), "name=http://a.example/one/abc.jpg,x=1,y=1\n");
+    EXPECT_TRUE(fs::exists(root_ / "kotei_tiles" / "abc.jpg"));
+    EXPECT_TRUE(fs::is_empty(root_ / "kotei_tiles" / "olds"));
+
+    restart(1500, 750);
+    ASSERT_EQ(cellsOfGrid(), (std::vector<Cell>{{1, 1}}));
+    EXPECT_EQ(gridTiles()->front().name, "http://a.example/one/abc.jpg");
+}
+
 TEST_F(PinnedTilesTest, TogglingWithoutASelectionOrWithAReplacedTileDoesNothing) {
     togglePin();
     Tile& tile = placeImage("http://p.example/abc.jpg", Cell{0, 0});
