@@ -12,6 +12,7 @@
 #include "app/logic/dialog_choices.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
+#include "http/code_page.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/wall/app_state.h"
 #include "resources/resource.h"
