@@ -65,9 +65,8 @@ QUICK_IMAGE_FAULTS = [
     ("image garbage", image_rule("garbage"), 1.0, False),
     ("image reset mid-reply", image_rule("reset"), 1.0, False),
 ]
-# (name, rule, options, how the program is ended, start from the empty wall): the exit
-# command, the system's close request, or a quit message from outside that ends the message
-# loop without either.
+# (name, rule, options, the exit command "40008", WM_CLOSE or a WM_QUIT from outside that
+# ends the message loop without either, start from the empty wall).
 STUCK_FAULTS = [
     ("search stalled", search_rule("stall", seconds=60), {}, "40008", False),
     ("search dribbled slowly", search_rule("dribble", chunk=5, delay_ms=200), {}, "WM_CLOSE",
@@ -75,9 +74,8 @@ STUCK_FAULTS = [
     ("image host stalled, 30 links", image_rule("stall", seconds=60), {"serch_ken": 30}, "40008",
      True),
     ("image dribbled slowly", image_rule("dribble", chunk=5, delay_ms=200), {}, "40008", False),
+    ("search stalled, quit from outside", search_rule("stall", seconds=60), {}, "WM_QUIT", False),
 ]
-QUIT_WHILE_STUCK = ("search stalled, quit from outside", search_rule("stall", seconds=60), {},
-                    "WM_QUIT", False)
 
 
 def changed_pixels(first, second):
@@ -199,10 +197,8 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
 
     def exit_program(self, exit_by="40008"):
         started = time.monotonic()
-        if exit_by == "WM_CLOSE":
-            self.program.post(harness.WM_CLOSE)
-        elif exit_by == "WM_QUIT":
-            self.program.post(WM_QUIT)
+        if exit_by in ("WM_CLOSE", "WM_QUIT"):
+            self.program.post(harness.WM_CLOSE if exit_by == "WM_CLOSE" else WM_QUIT)
         else:
             self.program.exit_command()
         code = self.program.wait_exit(timeout=60)
@@ -264,30 +260,25 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
     def test_quick_faults_of_the_image_host(self):
         self.run_quick_faults("faults-images", QUICK_IMAGE_FAULTS)
 
-    def exit_while_held(self, case, rule, options, exit_by, empty_wall):
-        self.reset_service()
-        self.program = self.start_faulty(
-            "stuck-" + exit_by + rule["mode"] + rule["path"].replace("/", "-"), **options)
-        if not empty_wall:
-            self.clean_cycle(case + " first")
-        mark = self.log_mark()
-        self.misbehave(rule)
-        before = self.settled_capture(self.program, case + " before")
-        self.fault_request(rule["mode"], mark)
-        time.sleep(1.0)
-        paint = self.paint_times()
-        self.assert_same_wall(before, self.capture(self.program, case + " held"), case)
-        exit_s = self.exit_program(exit_by)
-        self.figures.append({"case": case, "paint_max_ms": paint["max_ms"],
-                             "paint_ms": paint["ms"], "exit_s": exit_s, "exit_by": exit_by})
-
     def test_exit_while_the_worker_is_held(self):
-        for fault in STUCK_FAULTS:
-            with self.subTest(case=fault[0]):
-                self.exit_while_held(*fault)
-
-    def test_quit_from_outside_while_the_worker_is_held(self):
-        self.exit_while_held(*QUIT_WHILE_STUCK)
+        for case, rule, options, exit_by, empty_wall in STUCK_FAULTS:
+            with self.subTest(case=case):
+                self.reset_service()
+                self.program = self.start_faulty(
+                    "stuck-" + exit_by + rule["mode"] + rule["path"].replace("/", "-"), **options)
+                if not empty_wall:
+                    self.clean_cycle(case + " first")
+                mark = self.log_mark()
+                self.misbehave(rule)
+                before = self.settled_capture(self.program, case + " before")
+                self.fault_request(rule["mode"], mark)
+                time.sleep(1.0)
+                paint = self.paint_times()
+                self.assert_same_wall(before, self.capture(self.program, case + " held"), case)
+                exit_s = self.exit_program(exit_by)
+                self.figures.append({"case": case, "paint_max_ms": paint["max_ms"],
+                                     "paint_ms": paint["ms"], "exit_s": exit_s,
+                                     "exit_by": exit_by})
 
 
 if __name__ == "__main__":

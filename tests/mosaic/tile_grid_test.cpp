@@ -5,14 +5,9 @@
 #include <string>
 #include <vector>
 
-// The address-space limit below leaves a sanitizer's shadow memory no room.
+// The address-space limit below would leave a sanitizer's shadow memory no room.
 #if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define TILVANE_CAN_LIMIT_MEMORY 1
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#undef TILVANE_CAN_LIMIT_MEMORY
-#endif
-#endif
 #endif
 
 #if defined(TILVANE_CAN_LIMIT_MEMORY)
