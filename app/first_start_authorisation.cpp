@@ -14,7 +14,7 @@ namespace {
 // The shell may hand the address to a handler that needs COM on this thread.
 void openInBrowser(const std::string& address) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ShellExecuteW(nullptr, nullptr, ToWide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, nullptr, ToWide(address).c_str(), nullptr, nullptr, SW_SHOW);
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/logic/screen_placement.h"
 #include "app/main_window.h"
 #include "app/mark_bitmaps.h"
 #include "app/program_exit.h"
@@ -85,8 +86,8 @@ void loadPersistentState() {
 }
 
 HWND createMainWindowFromOptions(HINSTANCE instance) {
-    const std::int32_t width = optionValue(OptionKey::WindowWidth);
-    const std::int32_t height = optionValue(OptionKey::WindowHeight);
+    const std::int32_t width = usableWindowExtent(optionValue(OptionKey::WindowWidth));
+    const std::int32_t height = usableWindowExtent(optionValue(OptionKey::WindowHeight));
     const POINT origin = reachableWindowOrigin(optionValue(OptionKey::WindowX),
                                                optionValue(OptionKey::WindowY), width, height);
     HWND window = createMainWindow(instance, mainWindowStyle(optionValue(OptionKey::FrameFixed)),

@@ -59,6 +59,15 @@ LRESULT onClose(HWND window) {
     return 0;
 }
 
+// The system may end the process as soon as the answer is given, so the options are written
+// before it.
+LRESULT onEndSession(WPARAM sessionEnds) {
+    if (sessionEnds != FALSE) {
+        saveAtEndOfSession();
+    }
+    return 0;
+}
+
 LRESULT onWindowPosChanging(HWND window, WPARAM wParam, LPARAM lParam) {
     keepAtBottomWhenRequired(*reinterpret_cast<WINDOWPOS*>(lParam));
     return DefWindowProcW(window, WM_WINDOWPOSCHANGING, wParam, lParam);
@@ -145,6 +154,10 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             return onCommand(window, wParam, lParam);
         case WM_CLOSE:
             return onClose(window);
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            return onEndSession(wParam);
         case WM_TIMER:
             return onTimer(window, wParam, lParam);
         case WM_INITMENUPOPUP:

@@ -22,18 +22,27 @@ void releaseDrawingSurfaces() {
     shellState().clientFrame = Surface{};
 }
 
+// The worker stops at its next wait, link or chunk instead of finishing the cycle.
+void stopWorkerEarly() {
+    requestExit();
+    stopSearchWorker();
+}
+
 }  // namespace
 
 void exitProgram(HWND window) {
-    // The worker stops at its next wait, link or chunk instead of finishing the cycle.
-    requestExit();
-    stopSearchWorker();
+    stopWorkerEarly();
     std::lock_guard<std::mutex> lock(appState().appMutex);
     DestroyWindow(window);
 }
 
+void saveAtEndOfSession() {
+    stopWorkerEarly();
+    saveOptions();
+}
+
 void shutDownProgram() {
-    stopSearchWorker();
+    stopWorkerEarly();
     stopCellCopies();
     releaseDrawingSurfaces();
     saveOptions();

@@ -6,7 +6,13 @@
 // waits for it, takes the application mutex and destroys the window.
 void exitProgram(HWND window);
 
-// After the message loop: stops the worker (a close that ended the loop some other way has
-// not waited for it) and the copy threads, releases the drawing surfaces, writes the option
-// file and releases the selection copy, the queue and the grid.
+// Log-off or shut-down: the system ends the process once the window answers, so the worker
+// is stopped and the options written as the exit command and shutdown would, and nothing else
+// is released.
+void saveAtEndOfSession();
+
+// After the message loop: asks the worker to stop and waits for it (a loop ended some other
+// way, such as a quit message from outside, has done neither), stops the copy threads,
+// releases the drawing surfaces, writes the option file and releases the selection copy, the
+// queue and the grid.
 void shutDownProgram();

@@ -19,3 +19,7 @@ Point centredOrigin(Rect screen, std::int32_t width, std::int32_t height) {
     return Point{centredStart(screen.left, screen.right, width),
                  centredStart(screen.top, screen.bottom, height)};
 }
+
+std::int32_t usableWindowExtent(std::int32_t stored) {
+    return std::max(stored, kSmallestWindowExtent);
+}

@@ -270,9 +270,9 @@ bool isListableTileName(std::string_view tileName) {
     if (tileName.find_first_of(std::string_view(",\r\n\0", 4)) != std::string_view::npos) {
         return false;
     }
-    // The reader looks for "x=" and "y=" from the start of the name's value onward.
-    return tileName.find("x=") == std::string_view::npos &&
-           tileName.find("y=") == std::string_view::npos;
+    // The reader looks for "x=" from the start of the name's value onward, so an "x=" in the
+    // name would be taken for the column; "y=" is looked for only after the column's value.
+    return tileName.find("x=") == std::string_view::npos;
 }
 
 void togglePin() {

@@ -19,7 +19,8 @@ std::filesystem::path retiredFolder();
 // from the whole tile name, so the same name always maps to the same file.
 std::string pinnedFileName(std::string_view tileName);
 
-// Whether a tile name survives a round trip through the pinned-tile list line.
+// Whether a tile name survives a round trip through the pinned-tile list line: not empty,
+// not longer than a value may be, and without ",", a line end, NUL or "x=".
 bool isListableTileName(std::string_view tileName);
 
 // A tile's full-size address as its list line holds it: "%" and "," percent-encoded, so the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <iterator>
+#include <new>
 #include <span>
 #include <utility>
 
@@ -181,8 +182,14 @@ bool makeImageCanvas(Tile& tile, const Surface& picture) {
 }
 
 std::optional<Surface> naturalPicture(const Tile& tile) {
-    return decodePicture(
-        std::span<const std::uint8_t>(tile.imageBytes.data(), tile.imageBytes.size()));
+    // A picture within the size bounds may still find no memory for its pixels; the view
+    // that asked for it then shows nothing rather than end the program.
+    try {
+        return decodePicture(
+            std::span<const std::uint8_t>(tile.imageBytes.data(), tile.imageBytes.size()));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
 }
 
 bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& picture,

@@ -63,6 +63,7 @@ std::uint64_t nextTileSerial();
 
 // The tile's picture at its natural size, or none: decoded from its bytes on every call (the
 // tile holds only its cell copy), so it stays as it is when the tile is replaced or destroyed.
+// None as well when there is no memory for its pixels.
 std::optional<Surface> naturalPicture(const Tile& tile);
 
 // Appends a tile to the queue (search worker, under appMutex). Refuses names longer than

@@ -43,4 +43,16 @@ TEST(CentredOrigin, ExtremeSizesNeitherOverflowNorLeaveTheScreen) {
               (Point{kMax - 7, kMax - 7}));
 }
 
+TEST(UsableWindowExtent, RaisesWhatAHandEditedFileMakesTooSmallAndKeepsTheRest) {
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(usableWindowExtent(0), kSmallestWindowExtent);
+    EXPECT_EQ(usableWindowExtent(-375), kSmallestWindowExtent);
+    EXPECT_EQ(usableWindowExtent(kMin), kSmallestWindowExtent);
+    EXPECT_EQ(usableWindowExtent(kSmallestWindowExtent - 1), kSmallestWindowExtent);
+    EXPECT_EQ(usableWindowExtent(kSmallestWindowExtent), kSmallestWindowExtent);
+    // The smallest size preset and sizes past any screen stay as stored.
+    EXPECT_EQ(usableWindowExtent(240), 240);
+    EXPECT_EQ(usableWindowExtent(100000), 100000);
+}
+
 }  // namespace

@@ -240,6 +240,10 @@ class Program:
         return self.session.probe("post", "--hwnd", hwnd or self.hwnd, "--msg", message,
                                   "--wparam", wparam, "--lparam", lparam)
 
+    def send(self, message, wparam=0, lparam=0):
+        return self.session.probe("send", "--hwnd", self.hwnd, "--msg", message,
+                                  "--wparam", wparam, "--lparam", lparam)
+
     def exit_command(self):
         """The menu command "終了" as the menu would deliver it."""
         return self.post(WM_COMMAND, IDM_EXIT)

@@ -21,6 +21,7 @@ from wall_pixels import SEARCH_PATH
 
 WM_TIMER = 0x0113
 EXIT_CEILING_S = 5.0
+WM_QUIT = 0x0012
 # The goal for a paint while the worker is held, required of the median of each five; the
 # worst of them may meet one of Wine's own pauses, so it only has a hang guard. The measured
 # figures are recorded beside both.
@@ -64,14 +65,16 @@ QUICK_IMAGE_FAULTS = [
     ("image garbage", image_rule("garbage"), 1.0, False),
     ("image reset mid-reply", image_rule("reset"), 1.0, False),
 ]
-# (name, rule, options, exit by WM_CLOSE instead of the exit command, start from the empty
-# wall).
+# (name, rule, options, the exit command "40008", WM_CLOSE or a WM_QUIT from outside that
+# ends the message loop without either, start from the empty wall).
 STUCK_FAULTS = [
-    ("search stalled", search_rule("stall", seconds=60), {}, False, False),
-    ("search dribbled slowly", search_rule("dribble", chunk=5, delay_ms=200), {}, True, False),
-    ("image host stalled, 30 links", image_rule("stall", seconds=60), {"serch_ken": 30}, False,
+    ("search stalled", search_rule("stall", seconds=60), {}, "40008", False),
+    ("search dribbled slowly", search_rule("dribble", chunk=5, delay_ms=200), {}, "WM_CLOSE",
+     False),
+    ("image host stalled, 30 links", image_rule("stall", seconds=60), {"serch_ken": 30}, "40008",
      True),
-    ("image dribbled slowly", image_rule("dribble", chunk=5, delay_ms=200), {}, False, False),
+    ("image dribbled slowly", image_rule("dribble", chunk=5, delay_ms=200), {}, "40008", False),
+    ("search stalled, quit from outside", search_rule("stall", seconds=60), {}, "WM_QUIT", False),
 ]
 
 
@@ -192,10 +195,10 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
                     for e in self.log_entries()[-3:]]
             raise AssertionError("no request answered with %s; the log ends %s" % (mode, tail))
 
-    def exit_program(self, close_request=False):
+    def exit_program(self, exit_by="40008"):
         started = time.monotonic()
-        if close_request:
-            self.program.post(harness.WM_CLOSE)
+        if exit_by in ("WM_CLOSE", "WM_QUIT"):
+            self.program.post(harness.WM_CLOSE if exit_by == "WM_CLOSE" else WM_QUIT)
         else:
             self.program.exit_command()
         code = self.program.wait_exit(timeout=60)
@@ -258,11 +261,11 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
         self.run_quick_faults("faults-images", QUICK_IMAGE_FAULTS)
 
     def test_exit_while_the_worker_is_held(self):
-        for case, rule, options, close_request, empty_wall in STUCK_FAULTS:
+        for case, rule, options, exit_by, empty_wall in STUCK_FAULTS:
             with self.subTest(case=case):
                 self.reset_service()
                 self.program = self.start_faulty(
-                    "stuck-" + rule["mode"] + rule["path"].replace("/", "-"), **options)
+                    "stuck-" + exit_by + rule["mode"] + rule["path"].replace("/", "-"), **options)
                 if not empty_wall:
                     self.clean_cycle(case + " first")
                 mark = self.log_mark()
@@ -272,10 +275,10 @@ class FaultInjection(ProgramFixture, harness.ProbeTestCase):
                 time.sleep(1.0)
                 paint = self.paint_times()
                 self.assert_same_wall(before, self.capture(self.program, case + " held"), case)
-                exit_s = self.exit_program(close_request)
+                exit_s = self.exit_program(exit_by)
                 self.figures.append({"case": case, "paint_max_ms": paint["max_ms"],
                                      "paint_ms": paint["ms"], "exit_s": exit_s,
-                                     "exit_by": "WM_CLOSE" if close_request else "40008"})
+                                     "exit_by": exit_by})
 
 
 if __name__ == "__main__":

@@ -221,6 +221,31 @@ class FirstStart(harness.WineTestCase):
         self.assertFalse((workdir / "txts" / "key.txt").exists())
         self.assertEqual(list((workdir / "txts").glob("key.txt*")), [])
 
+    def associate_web_addresses(self, command):
+        """Has the shell start command for http and https addresses until the test ends."""
+        def change(key, value):
+            return ["wine", "reg", "add", key, "/ve", "/d", value, "/f"]
+        env = self.session.env
+        for scheme in ("http", "https"):
+            key = r"HKLM\Software\Classes\%s\shell\open\command" % scheme
+            listed = subprocess.run(["wine", "reg", "query", key, "/ve"], env=env, timeout=60,
+                                    capture_output=True, check=True).stdout
+            previous = re.search(r"REG_SZ\s+(.*\S)", listed.decode("utf-8", "replace")).group(1)
+            subprocess.run(change(key, command), env=env, timeout=60, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.addCleanup(subprocess.run, change(key, previous), env=env, timeout=60,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def test_the_page_is_opened_with_the_plain_show_command(self):
+        record = self.session.tmp / "browser" / "show-commands.txt"
+        record.unlink(missing_ok=True)
+        self.associate_web_addresses('"%s" startup-show --out "%s" "%%1"' % (
+            self.session.windows_path(harness.TVPROBE_EXE), self.session.windows_path(record)))
+        self.start_first("show-command")
+        self.wait_dialog(PIN_TITLE)
+        harness.wait_until(record.exists, 30, "the stand-in browser")
+        self.assertEqual(record.read_text().split(), ["5"], "SW_SHOW, not SW_SHOWNORMAL")
+
     def test_a_refused_request_token_opens_no_browser_and_no_dialog(self):
         before = len(self.opened_addresses())
         workdir = self.session.workdir("no-request-token", key=None,

@@ -9,6 +9,8 @@ from harness import DEFAULT_OPTIONS, WM_CLOSE, WM_COMMAND
 
 IDOK = 1
 WS_THICKFRAME = 0x00040000
+IDM_SHOW_PINNED = 40019
+WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
 
 
 def options(**changes):
@@ -84,6 +86,12 @@ class WindowFromOptions(ShellTestCase):
                     self.assertEqual(info["clientSize"],
                                      [case["window_wid"], case["window_hei"]])
                 self.stop_with(program, WM_COMMAND, harness.IDM_EXIT)
+
+    def test_a_stored_size_of_zero_or_less_starts_at_the_smallest_usable_size(self):
+        program = self.start("zero-size", options=options(window_wid=0, window_hei=-40))
+        x, y = DEFAULT_OPTIONS["window_x"], DEFAULT_OPTIONS["window_y"]
+        self.assertEqual(self.info(program)["window"], [x, y, x + 100, y + 100])
+        self.stop_with(program, WM_COMMAND, harness.IDM_EXIT)
 
     def raised_from_outside(self, zzahyo):
         """Whether the window ends above another one after a raise from another process."""
@@ -174,6 +182,18 @@ class OptionFileAtExit(ShellTestCase):
         saved = self.option_file(program)
         self.assertEqual(saved, harness.expected_option_file(options(window_x=222,
                                                                       window_y=111)))
+
+    def test_end_of_session_saves_a_setting_changed_in_the_session(self):
+        program = self.start("save-at-log-off", options=options(kotei_render=1))
+        # Sent, not posted: a sent message overtakes posted ones.
+        program.send(WM_COMMAND, IDM_SHOW_PINNED)
+        self.assertEqual(program.send(WM_QUERYENDSESSION)["result"], 1)
+        ended = program.send(WM_ENDSESSION, 1)
+        self.assertTrue(ended["sent"], "answered within the probe's 5 s")
+        # The system ends the process after the answer, whatever it still holds.
+        program.kill()
+        self.assertEqual(self.option_file(program),
+                         harness.expected_option_file(options(kotei_render=0)))
 
     def test_missing_folders_are_created_and_defaults_saved(self):
         # Without txts/ there is no key.txt either: the first start's authorisation cannot

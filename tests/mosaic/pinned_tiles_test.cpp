@@ -450,7 +450,7 @@ TEST_F(PinnedTilesTest, ATileWithAnUnsafeNameIsPinnedUnderItsDerivedName) {
 
 TEST_F(PinnedTilesTest, NamesTheListCannotCarryAreNotPinned) {
     for (const std::string name :
-         {"http://e.example/a,b.jpg", "http://e.example/x=1/a.jpg", "http://e.example/y=1/a.jpg"}) {
+         {"http://e.example/a,b.jpg", "http://e.example/x=1/a.jpg", "http://e.example/a?x=1&y=2"}) {
         Tile& tile = placeImage(name, Cell{0, 0});
         const int errorsBefore = saveErrors_;
         rightClickAndPin(tile);
@@ -461,6 +461,24 @@ TEST_F(PinnedTilesTest, NamesTheListCannotCarryAreNotPinned) {
     }
     EXPECT_FALSE(fs::exists(pinnedListPath()));
     EXPECT_TRUE(isListableTileName("http://pbs.example/media/abc.jpg"));
+}
+
+TEST_F(PinnedTilesTest, NamesHoldingYEqualsComeBackWithTheirNameAndCell) {
+    // The row is looked for only after the column's value, so "y=" in the name is harmless.
+    const std::vector<std::string> names{"http://e.example/y=1/a.jpg",
+                                         "http://e.example/y=/x/y=3.jpg"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        rightClickAndPin(placeImage(names[i], Cell{static_cast<std::int32_t>(i) + 2, 3}));
+        EXPECT_EQ(saveErrors_, 0) << names[i];
+    }
+    restart(1500, 750);
+    ASSERT_EQ(cellsOfGrid(), (std::vector<Cell>{{2, 3}, {3, 3}}));
+    std::vector<std::string> loaded;
+    for (const Tile& tile : *gridTiles()) {
+        loaded.push_back(tile.name);
+    }
+    EXPECT_EQ(loaded, names);
+    EXPECT_TRUE(appState().dormantPins.empty());
 }
 
 TEST_F(PinnedTilesTest, AFileSharedByTwoPinsIsKeptWhileOneOfThemRemainsPinned) {
@@ -475,6 +493,24 @@ TEST_F(PinnedTilesTest, AFileSharedByTwoPinsIsKeptWhileOneOfThemRemainsPinned) {
     selectTileAt(151, 1);
     togglePin();
     EXPECT_FALSE(fs::exists(root_ / "kotei_tiles" / "abc.jpg"));
+}
+
+TEST_F(PinnedTilesTest, AFileADormantPinNamesIsKeptWhenAnotherTileSharingItIsUnpinned) {
+    // The dormant line's image is missing at start-up; pinning another tile whose file has the
+    // same name brings the image back, and unpinning that tile must leave it for the line.
+    std::ofstream(pinnedListPath()) << "name=http://a.example/one/abc.jpg,x=1,y=1\n";
+    restart(1500, 750);
+    ASSERT_EQ(appState().dormantPins.size(), 1u);
+    rightClickAndPin(placeImage("http://a.example/two/abc.jpg", Cell{4, 2}));
+    selectTileAt(601, 301);
+    togglePin();
+    EXPECT_EQ(readText(pinnedListPath()), "name=http://a.example/one/abc.jpg,x=1,y=1\n");
+    EXPECT_TRUE(fs::exists(root_ / "kotei_tiles" / "abc.jpg"));
+    EXPECT_TRUE(fs::is_empty(root_ / "kotei_tiles" / "olds"));
+
+    restart(1500, 750);
+    ASSERT_EQ(cellsOfGrid(), (std::vector<Cell>{{1, 1}}));
+    EXPECT_EQ(gridTiles()->front().name, "http://a.example/one/abc.jpg");
 }
 
 TEST_F(PinnedTilesTest, TogglingWithoutASelectionOrWithAReplacedTileDoesNothing) {

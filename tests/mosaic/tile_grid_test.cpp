@@ -1,7 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
+
+// The address-space limit below would leave a sanitizer's shadow memory no room.
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define TILVANE_CAN_LIMIT_MEMORY 1
+#endif
+
+#if defined(TILVANE_CAN_LIMIT_MEMORY)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include "grid_test_support.h"
 #include "mosaic/raster/picture_decoder.h"
@@ -260,6 +272,31 @@ TEST_F(NaturalPictureTest, IsACopyOfTheTilesImageThatOutlivesTheTile) {
     ASSERT_EQ(findCanvas(*gridTiles(), "http://pbs.example/media/natural.jpg"), nullptr);
     EXPECT_EQ(*picture, *decoded);
 }
+
+#if defined(TILVANE_CAN_LIMIT_MEMORY)
+// Leaves the process's address space 64 MiB beyond what it uses now.
+void limitMemoryToWhatIsUsed() {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t cap =
+        static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64u << 20);
+    const rlimit limit{cap, cap};
+    setrlimit(RLIMIT_AS, &limit);
+}
+
+// The largest picture the bounds accept, decoded in a child process whose address space has
+// no room left for its pixels: the decode's std::bad_alloc must not escape.
+TEST_F(NaturalPictureTest, IsNoneWhenThePixelsFindNoMemory) {
+    Tile tile;
+    tile.imageBytes = testjpeg::solid(8000, 8000, 0x336699);
+    EXPECT_EXIT(
+        {
+            limitMemoryToWhatIsUsed();
+            std::exit(naturalPicture(tile).has_value() ? 1 : 0);
+        },
+        testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST_F(NaturalPictureTest, IsNoneForATileWithoutAPicture) {
     Tile bare;

@@ -712,6 +712,23 @@ int commandMenuItems() {
     return emit("{\"error\":\"no menu report\"}", 1);
 }
 
+// Stands in for the browser a URL association starts: appends how it was asked to show its
+// window (the show command ShellExecute was given) to the file --out names.
+int commandStartupShow(const Arguments& args) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    const bool given = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0;
+    const std::string line = given ? std::to_string(startup.wShowWindow) + "\n" : "none\n";
+    FILE* file = _wfopen(args.text(L"out").c_str(), L"ab");
+    if (file == nullptr) {
+        return emit("{\"error\":\"cannot open the record\"}", 1);
+    }
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fclose(file);
+    return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -734,6 +751,9 @@ int main() {
     }
     if (command == L"menu-items") {
         return commandMenuItems();
+    }
+    if (command == L"startup-show") {
+        return commandStartupShow(args);
     }
     bool needsWindow = command == L"info" || command == L"post" || command == L"send" ||
                        command == L"set-text" || command == L"zorder" || command == L"children" ||
