@@ -1,7 +1,11 @@
 #include "mosaic/raster/picture_decoder.h"
 
+#include <string_view>
+
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/jpeg_scan_count.h"
+#include "mosaic/raster/picture_decoding.h"
+#include "mosaic/raster/picture_format.h"
 
 namespace {
 
@@ -60,15 +64,137 @@ std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes) {
     }
 }
 
+namespace {
+
+std::optional<PictureSize> readPngSize(std::span<const std::uint8_t> bytes) {
+    // The signature, then the header chunk: length 13, "IHDR", width, height, and the rest of
+    // its data and its checksum, which must all be there.
+    constexpr std::size_t kHeaderEnd = 8 + 8 + 13 + 4;
+    if (pictureFormatOf(bytes) != PictureFormat::png || bytes.size() < kHeaderEnd ||
+        bytes[8] != 0 || bytes[9] != 0 || bytes[10] != 0 || bytes[11] != 13 ||
+        std::string_view(reinterpret_cast<const char*>(bytes.data() + 12), 4) != "IHDR") {
+        return std::nullopt;
+    }
+    const auto bigEndian = [&](std::size_t at) {
+        return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+               (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+    };
+    const std::uint32_t width = bigEndian(16);
+    const std::uint32_t height = bigEndian(20);
+    // PNG sizes stop at 2^31 - 1.
+    if (width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) {
+        return std::nullopt;
+    }
+    return PictureSize{static_cast<int>(width), static_cast<int>(height)};
+}
+
+}  // namespace
+
+std::optional<PictureSize> readPictureSize(std::span<const std::uint8_t> bytes) {
+    switch (pictureFormatOf(bytes)) {
+        case PictureFormat::jpeg:
+            return readJpegSize(bytes);
+        case PictureFormat::png:
+            return readPngSize(bytes);
+        case PictureFormat::webp:
+            return readWebpSize(bytes);
+        case PictureFormat::unknown:
+            break;
+    }
+    return std::nullopt;
+}
+
 bool pictureSizeAllowed(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
-    const auto size = readJpegSize(bytes);
+    const auto size = readPictureSize(bytes);
     return size && pictureSizeAcceptable(size->width, size->height, maxPixels);
 }
 
 bool pictureAllowedForDecoding(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
-    return pictureSizeAllowed(bytes, maxPixels) && jpegScanCountAcceptable(bytes);
+    return pictureSizeAllowed(bytes, maxPixels) &&
+           (pictureFormatOf(bytes) != PictureFormat::jpeg || jpegScanCountAcceptable(bytes));
 }
+
+void flattenOverWhite(Surface& picture) {
+    for (std::uint32_t& pixel : picture.pixels) {
+        const std::uint32_t alpha = pixel >> 24;
+        if (alpha == 0xFF) {
+            pixel &= 0x00FFFFFFu;
+            continue;
+        }
+        std::uint32_t flat = 0;
+        for (const int shift : {0, 8, 16}) {
+            const std::uint32_t channel = (pixel >> shift) & 0xFF;
+            flat |= ((channel * alpha + 0xFF * (0xFF - alpha) + 127) / 0xFF) << shift;
+        }
+        pixel = flat;
+    }
+}
+
+namespace {
+
+// The natural-size picture a codec gave, stretched as the JPEG codec stretches when a size
+// is asked for.
+bool adoptNatural(std::optional<Surface> natural, Decoding& decoding) {
+    if (!natural) {
+        return false;
+    }
+    decoding.natural = PictureSize{natural->width, natural->height};
+    if (decoding.targetWidth < 1) {
+        decoding.out = std::move(*natural);
+        return true;
+    }
+    decoding.out = Surface::uninitialised(decoding.targetWidth, decoding.targetHeight);
+    stretchSurface(*natural, natural->bounds(), decoding.out, decoding.out.bounds());
+    return !decoding.out.empty();
+}
+
+// Every decoder is reached through here: the byte and pixel caps and the scan count are
+// checked from the headers before any codec sees the bytes, and each codec checks the size
+// it reads again before allocating.
+bool decodeAny(std::span<const std::uint8_t> bytes, Decoding& decoding) {
+    if (bytes.empty() || bytes.size() > kMaxImageBytes ||
+        !pictureAllowedForDecoding(bytes, decoding.maxPixels)) {
+        return false;
+    }
+    switch (pictureFormatOf(bytes)) {
+        case PictureFormat::jpeg:
+            return decodeJpeg(bytes, decoding);
+        case PictureFormat::png:
+            return adoptNatural(decodePng(bytes, decoding.maxPixels), decoding);
+        case PictureFormat::webp:
+            return adoptNatural(decodeWebp(bytes, decoding.maxPixels), decoding);
+        case PictureFormat::unknown:
+            break;
+    }
+    return false;
+}
+
+}  // namespace
 
 std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes) {
     return decodePictureWithin(bytes, kMaxPicturePixels);
+}
+
+std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
+                                           std::uint64_t maxPixels) {
+    Decoding decoding;
+    decoding.maxPixels = maxPixels;
+    if (!decodeAny(bytes, decoding)) {
+        return std::nullopt;
+    }
+    return std::move(decoding.out);
+}
+
+std::optional<ScaledPicture> decodePictureScaled(std::span<const std::uint8_t> bytes,
+                                                 std::int32_t width, std::int32_t height) {
+    if (width < 1 || height < 1) {
+        return std::nullopt;
+    }
+    Decoding decoding;
+    decoding.targetWidth = width;
+    decoding.targetHeight = height;
+    if (!decodeAny(bytes, decoding)) {
+        return std::nullopt;
+    }
+    return ScaledPicture{std::move(decoding.out), decoding.natural};
 }

@@ -5,24 +5,20 @@
 #include <span>
 
 #include "mosaic/raster/image_limits.h"
+#include "mosaic/raster/picture_size.h"
 #include "mosaic/raster/surface.h"
 
-// Decodes JPEG bytes into a surface at the picture's natural size. Gives no picture for bytes
-// that cannot be decoded, for an empty input, for inputs larger than kMaxImageBytes, for
-// pictures larger than kMaxPicturePixels, for bytes whose frame size cannot be read before
-// decoding and for files of more scans than kMaxJpegScans (see pictureAllowedForDecoding).
-// Safe to call on any thread.
+// Decodes JPEG, PNG or WebP bytes, told apart by their content, into a surface at the
+// picture's natural size; an animation gives its first frame, and transparent pixels show
+// over white. Gives no picture for bytes that cannot be decoded, for an empty input, for
+// inputs larger than kMaxImageBytes, for pictures larger than kMaxPicturePixels, for bytes
+// whose size cannot be read from their headers before decoding and for JPEG files of more
+// scans than kMaxJpegScans (see pictureAllowedForDecoding). Safe to call on any thread.
 std::optional<Surface> decodePicture(std::span<const std::uint8_t> bytes);
 
 // decodePicture with another bound on the picture's pixel count.
 std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
                                            std::uint64_t maxPixels);
-
-struct PictureSize {
-    int width = 0;
-    int height = 0;
-    bool operator==(const PictureSize&) const = default;
-};
 
 struct ScaledPicture {
     Surface picture;
@@ -43,14 +39,18 @@ std::optional<ScaledPicture> decodePictureScaled(std::span<const std::uint8_t> b
 // libjpeg would find is found here too.
 std::optional<PictureSize> readJpegSize(std::span<const std::uint8_t> bytes);
 
-// The check made before any decoder sees the bytes: true only when readJpegSize finds a frame
-// size and that size is within maxPixels. Bytes whose size cannot be told this way (not a
-// JPEG, or no readable frame header) are refused rather than left to a decoder that would
+// The size the headers of a JPEG (readJpegSize), a PNG (its whole IHDR chunk) or a WebP (its
+// canvas) declare, without decoding anything; none for other bytes or unreadable headers.
+std::optional<PictureSize> readPictureSize(std::span<const std::uint8_t> bytes);
+
+// The check made before any decoder sees the bytes: true only when readPictureSize finds a
+// size and that size is within maxPixels. Bytes whose size cannot be told this way (another
+// format, or no readable header) are refused rather than left to a decoder that would
 // allocate the whole picture first.
 bool pictureSizeAllowed(std::span<const std::uint8_t> bytes,
                         std::uint64_t maxPixels = kMaxPicturePixels);
 
-// Everything both decoders check before handing bytes over: the frame size as above, and a
+// Everything checked before a decoder is handed bytes: the size as above, and for a JPEG a
 // scan count within kMaxJpegScans, so no file holds a decoder (and the worker, and the exit
 // waiting for it) for longer than a real picture of that size would.
 bool pictureAllowedForDecoding(std::span<const std::uint8_t> bytes,

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "mosaic/raster/image_limits.h"
-#include "mosaic/raster/picture_decoder.h"
+#include "mosaic/raster/picture_decoding.h"
 
 // BGRX bytes read as one 32-bit value give 0xXXRRGGBB only on a little-endian machine.
 static_assert(std::endian::native == std::endian::little);
@@ -41,19 +41,6 @@ void onMessage(j_common_ptr cinfo, int level) {
         jumpOnError(cinfo);
     }
 }
-
-// What one decoding makes: the picture at its natural size, or, when targetWidth and
-// targetHeight are set, that picture stretched to them, made from one source row at a time.
-struct Decoding {
-    std::uint64_t maxPixels = kMaxPicturePixels;
-    std::int32_t targetWidth = 0;
-    std::int32_t targetHeight = 0;
-    PictureSize natural;
-    Surface out;
-    PixelBuffer sourceRow;
-    std::vector<std::int32_t> sourceColumns;
-    std::vector<std::int32_t> sourceRows;
-};
 
 void readNaturalRows(jpeg_decompress_struct& cinfo, Decoding& decoding) {
     const std::size_t width = cinfo.output_width;
@@ -138,13 +125,9 @@ bool decompress(jpeg_decompress_struct& cinfo, JumpingErrorManager& errors,
     return true;
 }
 
+}  // namespace
+
 bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding) {
-    // Refused from the header and the scan count before libjpeg sees it, as on Windows; the size
-    // libjpeg reads is checked again below.
-    if (bytes.empty() || bytes.size() > kMaxImageBytes ||
-        !pictureAllowedForDecoding(bytes, decoding.maxPixels)) {
-        return false;
-    }
     jpeg_decompress_struct cinfo{};
     JumpingErrorManager errors{};
     cinfo.err = jpeg_std_error(&errors.base);
@@ -153,30 +136,4 @@ bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding) {
     const bool ok = decompress(cinfo, errors, bytes, decoding);
     jpeg_destroy_decompress(&cinfo);
     return ok && !decoding.out.empty();
-}
-
-}  // namespace
-
-std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
-                                           std::uint64_t maxPixels) {
-    Decoding decoding;
-    decoding.maxPixels = maxPixels;
-    if (!decodeJpeg(bytes, decoding)) {
-        return std::nullopt;
-    }
-    return std::move(decoding.out);
-}
-
-std::optional<ScaledPicture> decodePictureScaled(std::span<const std::uint8_t> bytes,
-                                                 std::int32_t width, std::int32_t height) {
-    if (width < 1 || height < 1) {
-        return std::nullopt;
-    }
-    Decoding decoding;
-    decoding.targetWidth = width;
-    decoding.targetHeight = height;
-    if (!decodeJpeg(bytes, decoding)) {
-        return std::nullopt;
-    }
-    return ScaledPicture{std::move(decoding.out), decoding.natural};
 }

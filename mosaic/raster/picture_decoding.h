@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "mosaic/raster/image_limits.h"
+#include "mosaic/raster/picture_size.h"
+#include "mosaic/raster/surface.h"
+
+// What one decoding makes: the picture at its natural size, or, when targetWidth and
+// targetHeight are set, that picture stretched to them.
+struct Decoding {
+    std::uint64_t maxPixels = kMaxPicturePixels;
+    std::int32_t targetWidth = 0;
+    std::int32_t targetHeight = 0;
+    PictureSize natural;
+    Surface out;
+    PixelBuffer sourceRow;
+    std::vector<std::int32_t> sourceColumns;
+    std::vector<std::int32_t> sourceRows;
+};
+
+// Each codec is given only bytes of its own format that passed pictureAllowedForDecoding,
+// and checks the size it reads itself against decoding.maxPixels before allocating pixels.
+// The JPEG codec makes the stretched picture row by row; the others give the natural size.
+bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding);
+std::optional<Surface> decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
+std::optional<Surface> decodeWebp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
+
+// The canvas size a WebP's headers declare, without decoding anything.
+std::optional<PictureSize> readWebpSize(std::span<const std::uint8_t> bytes);
+
+// Turns decoded 0xAARRGGBB pixels into 0x00RRGGBB ones laid over white, so a transparent
+// picture shows as it does on a light page.
+void flattenOverWhite(Surface& picture);
