@@ -1,5 +1,7 @@
 #include <png.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "mosaic/raster/picture_decoding.h"
@@ -22,12 +24,24 @@ class PngImage {
     png_image image_;
 };
 
+// The reader stops once it has the rows, so a file cut after its image data would decode;
+// like a JPEG cut before its end marker, it counts as undecodable. The end chunk (no data, a
+// fixed checksum) must be there, whatever trails it.
+bool hasEndChunk(std::span<const std::uint8_t> bytes) {
+    constexpr std::array<std::uint8_t, 12> kEnd{0,   0,   0,    0,    'I',  'E',
+                                                'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    return std::search(bytes.begin(), bytes.end(), kEnd.begin(), kEnd.end()) != bytes.end();
+}
+
 }  // namespace
 
 // libpng's simplified reader keeps its own error recovery (no jump crosses this frame) and
 // inflates no more image data than the rows it is asked for, so a small file declaring a
 // huge picture is refused from its header before anything is allocated or inflated.
 std::optional<Surface> decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
+    if (!hasEndChunk(bytes)) {
+        return std::nullopt;
+    }
     PngImage reader;
     png_image& image = reader.get();
     if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) == 0 ||
