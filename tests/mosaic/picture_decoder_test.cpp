@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -8,7 +9,9 @@
 
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_decoder.h"
+#include "mosaic/raster/picture_format.h"
 #include "tests/support/test_jpeg.h"
+#include "tests/support/test_pictures.h"
 
 namespace {
 
@@ -320,6 +323,125 @@ TEST(DecodePicture, EveryPixelIsWrittenAndHoldsOnlyColourBits) {
             wrong += (pixel >> 24) != 0 || channelDistance(pixel, 0x204060) > 4 ? 1 : 0;
         }
         EXPECT_EQ(wrong, 0);
+    }
+}
+
+// Opaque 0xAARRGGBB colours for the encoders, and what a surface holds for them.
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+
+std::uint32_t gradientAt(int x, int y) {
+    return kOpaque | rgb(static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 8), 0x40);
+}
+
+// The worst channel distance between a decoded picture and what the encoder was given.
+int worstDistance(const Surface& picture, std::uint32_t (*colourAt)(int, int)) {
+    int worst = 0;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            worst = std::max(worst, channelDistance(picture.pixels[y * picture.width + x],
+                                                    colourAt(x, y) & 0x00FFFFFFu));
+        }
+        EXPECT_EQ(picture.pixels[y * picture.width] >> 24, 0u) << "no bits above the colour";
+    }
+    return worst;
+}
+
+TEST(DecodePicture, PngAndWebpAreToldByTheirBytesAndDecodeToTheirPixels) {
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        PictureFormat format;
+        int tolerance;
+    };
+    const auto solid = [](int, int) { return kOpaque | 0x3366CCu; };
+    const Case cases[] = {
+        {"png gradient", testpictures::png(40, 24, gradientAt), PictureFormat::png, 0},
+        {"png solid", testpictures::png(40, 24, solid), PictureFormat::png, 0},
+        {"lossless webp gradient", testpictures::webp(40, 24, gradientAt, true),
+         PictureFormat::webp, 0},
+        {"lossy webp gradient", testpictures::webp(40, 24, gradientAt, false), PictureFormat::webp,
+         24},
+        {"jpeg gradient", testjpeg::encode(40, 24, gradientAt), PictureFormat::jpeg, 24},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.bytes.empty());
+        EXPECT_EQ(pictureFormatOf(c.bytes), c.format);
+        ASSERT_EQ(readPictureSize(c.bytes), (PictureSize{40, 24}));
+        const auto picture = decodePicture(c.bytes);
+        ASSERT_TRUE(picture.has_value());
+        ASSERT_EQ(picture->width, 40);
+        ASSERT_EQ(picture->height, 24);
+        const bool isSolid = c.name == std::string("png solid");
+        EXPECT_LE(
+            worstDistance(*picture, isSolid ? +[](int, int) { return 0x3366CCu; } : gradientAt),
+            c.tolerance);
+        // A cell copy of any format is the natural picture stretched.
+        const auto scaled = decodePictureScaled(c.bytes, 13, 7);
+        ASSERT_TRUE(scaled.has_value());
+        EXPECT_EQ(scaled->naturalSize, (PictureSize{40, 24}));
+        Surface expected = Surface::uninitialised(13, 7);
+        stretchSurface(*picture, picture->bounds(), expected, expected.bounds());
+        EXPECT_EQ(scaled->picture.pixels, expected.pixels);
+    }
+}
+
+TEST(DecodePicture, TransparencyShowsOverWhiteAndAnAnimationShowsItsFirstFrame) {
+    // Left half clear, right half half-covered black.
+    const Bytes png = testpictures::png(8, 2, [](int x, int) { return x < 4 ? 0u : 0x80000000u; });
+    const auto flat = decodePicture(png);
+    ASSERT_TRUE(flat.has_value());
+    EXPECT_EQ(flat->pixels[0], 0xFFFFFFu);
+    EXPECT_LE(channelDistance(flat->pixels[7], 0x7F7F7F), 1);
+
+    const Bytes animated =
+        testpictures::animatedWebp(24, 16, {kOpaque | 0xFF0000u, kOpaque | 0x0000FFu});
+    ASSERT_EQ(pictureFormatOf(animated), PictureFormat::webp);
+    const auto first = decodePicture(animated);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->width, 24);
+    EXPECT_EQ(first->height, 16);
+    EXPECT_EQ(first->pixels.front(), 0xFF0000u);
+    EXPECT_EQ(first->pixels.back(), 0xFF0000u);
+}
+
+void writeBigEndian(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    }
+}
+
+// The PNG with another width and height in its header chunk and that chunk's checksum made
+// right, so only the size tells it from a real file.
+Bytes withPngSize(Bytes png, std::uint32_t width, std::uint32_t height) {
+    writeBigEndian(png, 16, width);
+    writeBigEndian(png, 20, height);
+    writeBigEndian(png, 29, static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17)));
+    return png;
+}
+
+TEST(DecodePicture, PngAndWebpBombsAndTruncatedFilesGiveNoPicture) {
+    const Bytes png = testpictures::png(100, 50, gradientAt);
+    EXPECT_TRUE(decodePictureWithin(png, 5000).has_value());
+    EXPECT_FALSE(decodePictureWithin(png, 4999).has_value());
+    const Bytes webp = testpictures::webp(100, 50, gradientAt, false);
+    EXPECT_TRUE(decodePictureWithin(webp, 5000).has_value());
+    EXPECT_FALSE(decodePictureWithin(webp, 4999).has_value());
+
+    // 100000 × 100000 declared by a few hundred bytes: refused from the header.
+    const Bytes bomb = withPngSize(png, 100000, 100000);
+    EXPECT_EQ(readPictureSize(bomb), (PictureSize{100000, 100000}));
+    EXPECT_FALSE(pictureSizeAllowed(bomb));
+    EXPECT_FALSE(decodePicture(bomb).has_value());
+    // Within the cap by its header, but its data inflates to far fewer rows than declared.
+    EXPECT_FALSE(decodePicture(withPngSize(png, 7000, 7000)).has_value());
+
+    for (const Bytes* file : {&png, &webp}) {
+        for (const std::size_t keep : {std::size_t{20}, file->size() / 2, file->size() - 5}) {
+            const Bytes cut(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(keep));
+            EXPECT_FALSE(decodePicture(cut).has_value()) << "kept " << keep << " bytes";
+            EXPECT_FALSE(decodePictureScaled(cut, 4, 4).has_value()) << "kept " << keep;
+        }
     }
 }
 
