@@ -1,5 +1,6 @@
-// The picture decoder with the program's own caps: any bytes either decode to a picture of
-// the size the frame header names, within the pixel cap, or give no picture.
+// The picture decoder with the program's own caps, for every format it tells by content
+// (JPEG, PNG, WebP): any bytes either decode to a picture of the size their header names,
+// within the pixel cap, or give no picture.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
-    const auto header = readJpegSize(bytes);
+    const auto header = readPictureSize(bytes);
     const auto picture = decodePicture(bytes);
     if (!picture) {
         return 0;
