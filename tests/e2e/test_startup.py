@@ -90,7 +90,7 @@ class WindowFromOptions(ShellTestCase):
     def test_a_stored_size_of_zero_or_less_starts_at_the_smallest_usable_size(self):
         program = self.start("zero-size", options=options(window_wid=0, window_hei=-40))
         x, y = DEFAULT_OPTIONS["window_x"], DEFAULT_OPTIONS["window_y"]
-        self.assertEqual(self.info(program)["window"], [x, y, x + 100, y + 100])
+        self.assertEqual(self.window_info(program)["window"], [x, y, x + 100, y + 100])
         self.stop_with(program, WM_COMMAND, harness.IDM_EXIT)
 
     def raised_from_outside(self, zzahyo):
