@@ -1,6 +1,7 @@
 """Each armed misbehaviour breaks the answer the way it says, for the chosen requests only."""
 
 import json
+import re
 import unittest
 import urllib.error
 
@@ -29,7 +30,10 @@ class MisbehaviourTest(ServiceTestCase):
         self.running.misbehave(path="/media/a10.jpg", mode="reset", bytes=300)
         cut = self.image()
         self.assertTrue(cut.reset)
-        self.assertEqual(cut.raw, full[:300])
+        # The two replies may carry Date headers a second apart.
+        self.assertEqual(len(cut.raw), 300)
+        self.assertEqual(re.sub(rb"Date: [^\r]*", b"", cut.raw),
+                         re.sub(rb"Date: [^\r]*", b"", full[: 300]))
         # Over TLS the cut reply is a prefix of the whole one as well.
         self.running.misbehave(path=SEARCH, mode="reset")
         partial = self.search()
