@@ -25,6 +25,7 @@
 #include "mosaic/wall/tile_grid.h"
 #include "settings/data_directories.h"
 #include "settings/option_store.h"
+#include "settings/wall_options.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ void loadPersistentState() {
     defaults.screenWidth = GetSystemMetrics(SM_CXSCREEN);
     defaults.screenHeight = GetSystemMetrics(SM_CYSCREEN);
     loadOptions(kOptionFilePath, defaults);
+    loadWallOptions(kWallOptionsPath);
     createGroupCanvases();
     loadPinnedTilesAtStartup();
 }

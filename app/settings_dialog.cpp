@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/dialog_controls.h"
+#include "app/display_page.h"
 #include "app/logic/dialog_choices.h"
 #include "app/shell_state.h"
 #include "app/window_geometry.h"
@@ -26,49 +28,34 @@ constexpr INT_PTR kClosedBySystem = 2;
 constexpr std::array<int, 3> kIntervalButtons{IDC_INTERVAL_15, IDC_INTERVAL_25, IDC_INTERVAL_35};
 constexpr std::array<int, 3> kCountButtons{IDC_COUNT_10, IDC_COUNT_20, IDC_COUNT_30};
 
-// The two pages while the dialog is open; OK reads their controls.
+// A page of the tab control: its title, its dialog and its procedure.
+struct PageKind {
+    const wchar_t* title;
+    int dialog;
+    DLGPROC procedure;
+};
+
+INT_PTR CALLBACK generalPageProcedure(HWND page, UINT message, WPARAM, LPARAM);
+INT_PTR CALLBACK enlargedPageProcedure(HWND page, UINT message, WPARAM, LPARAM);
+
+constexpr std::array<PageKind, 3> kPageKinds{{
+    {L"全般", IDD_SETTINGS_GENERAL, generalPageProcedure},
+    {L"拡大表示", IDD_SETTINGS_ENLARGED, enlargedPageProcedure},
+    {L"表示", IDD_SETTINGS_DISPLAY, displayPageProcedure},
+}};
+constexpr std::size_t kGeneralPage = 0;
+constexpr std::size_t kEnlargedPage = 1;
+constexpr std::size_t kDisplayPage = 2;
+
+// The pages while the dialog is open; OK reads their controls.
 struct SettingsPages {
-    HWND general = nullptr;
-    HWND enlarged = nullptr;
+    std::array<HWND, kPageKinds.size()> page{};
     bool stored = false;  // OK put the changes into the option store
 };
 
 SettingsPages& pages() {
     static SettingsPages open;
     return open;
-}
-
-// Characters the code page lacks become its default character. The result is cut to whole
-// characters within the store's limit, so a double-byte character is never split.
-std::string toThreadAnsi(std::wstring_view wide) {
-    std::size_t units = std::min(wide.size(), kMaxValueBytes);
-    while (units > 0 && ThreadAnsiBytes(wide.substr(0, units)) > kMaxValueBytes) {
-        --units;
-    }
-    if (units > 0 && units < wide.size() && IS_HIGH_SURROGATE(wide[units - 1])) {
-        --units;
-    }
-    wide = wide.substr(0, units);
-    // The text ends at its first zero, as the store reads it.
-    std::string bytes = ToThreadAnsi(wide);
-    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
-    return bytes;
-}
-
-std::wstring controlText(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-    const int copied = GetWindowTextW(control, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
-bool isChecked(HWND page, int id) {
-    return IsDlgButtonChecked(page, id) == BST_CHECKED;
-}
-
-void setChecked(HWND page, int id, bool checked) {
-    CheckDlgButton(page, id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void checkChoice(HWND page, const std::array<int, 3>& buttons,
@@ -104,15 +91,17 @@ void fillEnlargedPage(HWND page) {
 }
 
 SettingsChoices choicesOfPages(const SettingsPages& open) {
+    HWND general = open.page[kGeneralPage];
+    HWND enlarged = open.page[kEnlargedPage];
     SettingsChoices choices;
-    choices.warnFewResults = isChecked(open.general, IDC_WARN_FEW_RESULTS);
-    choices.searchInterval = readChoice(open.general, kIntervalButtons, kIntervalChoices);
-    choices.resultCount = readChoice(open.general, kCountButtons, kCountChoices);
-    choices.originalImages = isChecked(open.enlarged, IDC_ORIGINAL_IMAGES);
-    choices.updateWhileEnlarged = isChecked(open.enlarged, IDC_UPDATE_WHILE_ENLARGED);
-    choices.allowSeveral = isChecked(open.enlarged, IDC_ALLOW_SEVERAL);
-    choices.attachMessage = isChecked(open.enlarged, IDC_ATTACH_MESSAGE);
-    choices.keyword = toThreadAnsi(controlText(GetDlgItem(open.general, IDC_KEYWORD_EDIT)));
+    choices.warnFewResults = isChecked(general, IDC_WARN_FEW_RESULTS);
+    choices.searchInterval = readChoice(general, kIntervalButtons, kIntervalChoices);
+    choices.resultCount = readChoice(general, kCountButtons, kCountChoices);
+    choices.originalImages = isChecked(enlarged, IDC_ORIGINAL_IMAGES);
+    choices.updateWhileEnlarged = isChecked(enlarged, IDC_UPDATE_WHILE_ENLARGED);
+    choices.allowSeveral = isChecked(enlarged, IDC_ALLOW_SEVERAL);
+    choices.attachMessage = isChecked(enlarged, IDC_ATTACH_MESSAGE);
+    choices.keyword = toThreadAnsi(controlText(GetDlgItem(general, IDC_KEYWORD_EDIT)));
     return choices;
 }
 
@@ -151,7 +140,7 @@ INT_PTR onSize(HWND dialog) {
     GetClientRect(tabs, &area);
     TabCtrl_AdjustRect(tabs, FALSE, &area);
     MapWindowPoints(tabs, dialog, reinterpret_cast<POINT*>(&area), 2);
-    for (HWND page : {pages().general, pages().enlarged}) {
+    for (HWND page : pages().page) {
         MoveWindow(page, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
     }
     return TRUE;
@@ -159,16 +148,15 @@ INT_PTR onSize(HWND dialog) {
 
 INT_PTR onInitDialog(HWND dialog) {
     HWND tabs = tabsOf(dialog);
-    insertTab(tabs, 0, L"全般");
-    insertTab(tabs, 1, L"拡大表示");
     const HINSTANCE instance = shellState().instance;
     SettingsPages& open = pages();
-    open.general = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS_GENERAL), dialog,
-                                      generalPageProcedure, 0);
-    ShowWindow(open.general, SW_SHOW);
-    open.enlarged = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS_ENLARGED), dialog,
-                                       enlargedPageProcedure, 0);
-    ShowWindow(open.enlarged, SW_HIDE);
+    for (std::size_t i = 0; i < kPageKinds.size(); ++i) {
+        const PageKind& kind = kPageKinds[i];
+        insertTab(tabs, static_cast<int>(i), kind.title);
+        open.page[i] =
+            CreateDialogParamW(instance, MAKEINTRESOURCEW(kind.dialog), dialog, kind.procedure, 0);
+        ShowWindow(open.page[i], i == 0 ? SW_SHOW : SW_HIDE);
+    }
     RECT client{};
     GetClientRect(dialog, &client);
     SendMessageW(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
@@ -182,15 +170,15 @@ INT_PTR onNotify(HWND dialog, const NMHDR& header) {
     }
     HWND tabs = tabsOf(dialog);
     InvalidateRect(tabs, nullptr, TRUE);
-    const bool general = TabCtrl_GetCurSel(tabs) == 0;
-    ShowWindow(pages().general, general ? SW_SHOW : SW_HIDE);
-    ShowWindow(pages().enlarged, general ? SW_HIDE : SW_SHOW);
+    const auto shown = static_cast<std::size_t>(TabCtrl_GetCurSel(tabs));
+    for (std::size_t i = 0; i < kPageKinds.size(); ++i) {
+        ShowWindow(pages().page[i], i == shown ? SW_SHOW : SW_HIDE);
+    }
     return TRUE;
 }
 
 void endSettings(HWND dialog, INT_PTR result) {
-    pages().general = nullptr;
-    pages().enlarged = nullptr;
+    pages().page = {};
     EndDialog(dialog, result);
 }
 
@@ -198,6 +186,7 @@ INT_PTR onOk(HWND dialog) {
     if (storeSettingsChoices(choicesOfPages(pages()))) {
         resumeSearch();
     }
+    storeDisplayPage(pages().page[kDisplayPage]);
     pages().stored = true;
     endSettings(dialog, kClosedByOk);
     return TRUE;

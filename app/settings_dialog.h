@@ -2,6 +2,6 @@
 
 #include <windows.h>
 
-// The settings dialog (tabs "全般" and "拡大表示"), modal over owner. OK puts the changes into
+// The settings dialog (tabs "全般", "拡大表示" and "表示"), modal over owner. OK puts the changes into
 // the option store and returns true; キャンセル, Esc and the close box change nothing.
 bool showSettingsDialog(HWND owner);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "oauth/consumer_registration.h"
 
@@ -10,6 +12,20 @@ namespace {
 
 std::mutex configMutex;
 ServiceConfig currentConfig;
+
+std::optional<SearchSource> sourceNamed(std::string_view name) {
+    constexpr std::pair<std::string_view, SearchSource> kNames[] = {
+        {"twitter", SearchSource::Designed},    {"mastodon", SearchSource::HashtagTimeline},
+        {"misskey", SearchSource::MisskeyTag},  {"flickr", SearchSource::FlickrFeed},
+        {"bluesky", SearchSource::BlueskyFeed},
+    };
+    for (const auto& [text, source] : kNames) {
+        if (name == text) {
+            return source;
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -55,11 +71,7 @@ ServiceConfig ParseServiceConfig(std::string_view text) {
         } else if (key == "ca_bundle") {
             config.caBundle = value;
         } else if (key == "source") {
-            if (value == "mastodon") {
-                config.source = SearchSource::HashtagTimeline;
-            } else if (value == "twitter") {
-                config.source = SearchSource::Designed;
-            }
+            config.source = sourceNamed(value).value_or(config.source);
         } else if (key == "access_token") {
             config.accessToken = value;
         } else if (key == "show_sensitive") {

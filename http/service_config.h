@@ -34,6 +34,9 @@ inline constexpr const char* kServiceConfigPath = "./txts/service.txt";
 enum class SearchSource {
     Designed,         // the built-in service's signed keyword search
     HashtagTimeline,  // a Mastodon-compatible server's public hashtag timeline
+    MisskeyTag,       // a Misskey server's notes by tag
+    FlickrFeed,       // Flickr's public photo feed by tags
+    BlueskyFeed,      // a Bluesky account's posts or a custom feed
 };
 
 struct ServiceConfig {

@@ -46,6 +46,19 @@
 #define IDC_UPDATE_WHILE_ENLARGED 1031
 #define IDC_ALLOW_SEVERAL 1032
 #define IDC_ATTACH_MESSAGE 1034
+// The "表示" page: the wall's own choices in txts/wall.txt, the shortcut, the lists.
+#define IDD_SETTINGS_DISPLAY 130
+#define IDC_TILE_FIT 1101
+#define IDC_TILE_FILTER 1102
+#define IDC_SIMILAR_SKIP 1103
+#define IDC_RESTORE_WALL 1104
+#define IDC_PAUSE_UNSEEN 1105
+#define IDC_START_AT_LOGON 1106
+#define IDC_SKIP_WORDS 1107
+#define IDC_HIDDEN_LIST 1108
+#define IDC_UNHIDE 1109
+#define IDC_DORMANT_PINS 1110
+#define IDC_DROP_DORMANT_PIN 1111
 
 // The program's icon in Explorer (program.rc); the window class keeps the system's icon.
 #define IDI_PROGRAM 1

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One image that a search found.
@@ -13,6 +15,15 @@ struct ImageLink {
     std::string fetchUrl;
     // The full-size picture's address when the source names one; empty: name + ":orig".
     std::string original;
+    // Who posted it (a handle or a name) and the post's page, where the source names them.
+    std::string author{};
+    std::string postPage{};
+    // The post's text, where the source gives one.
+    std::string text{};
+    // The source marks the post or the picture as sensitive.
+    bool sensitive = false;
+    // Focal point in [-1, 1] from left/bottom to right/top, where the source gives one.
+    std::optional<std::pair<float, float>> focus{};
 };
 
 // Where a search cycle gets its links: the image links of one search for keyword (ANSI code

@@ -25,7 +25,7 @@ bool queueNewImage(const ImageLink& link, const SearchCycleServices& services) {
         return false;
     }
     return enqueueTile(url, byteCount, std::move(*download.picture), std::move(download.bytes),
-                       link.original);
+                       link.original, TileOrigin{link.author, link.postPage, link.focus});
 }
 
 }  // namespace

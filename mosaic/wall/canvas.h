@@ -55,6 +55,14 @@ class SharedBytes {
     std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
 };
 
+// Where a tile's picture was posted, as its source described it (empty where it says nothing).
+struct TileOrigin {
+    std::string author;    // handle or name
+    std::string postPage;  // the post's page
+    // Focal point in [-1, 1], x to the right, y upwards; none: the picture's centre.
+    std::optional<std::pair<float, float>> focus;
+};
+
 // Canvases are kept in order, appended at the end and searched front to back. Elements keep
 // their address while they stay in a list, and move between lists by splicing.
 using CanvasList = std::list<Canvas>;
@@ -69,6 +77,8 @@ struct Canvas {
     // Tile: the address of the full-size picture when its source names one; empty when the
     // full size is the name with ":orig" (the built-in service).
     std::string originalUrl;
+    // Tile: its author, post page and focal point.
+    TileOrigin origin;
     // Tile: size in bytes of the encoded image.
     std::int32_t byteSize = 0;
     // Tile: its picture at its cell's size, made by the stretch the paint would make of the

@@ -15,6 +15,7 @@ int selectTileAt(std::int32_t x, std::int32_t y) {
     Canvas copy;
     copy.name = tile->name;
     copy.originalUrl = tile->originalUrl;
+    copy.origin = tile->origin;
     copy.shown = 1;
     // Name and shown are all its commands and the selection mark need; the enlarged view
     // takes the picture from the tile itself.

@@ -193,7 +193,8 @@ std::optional<Surface> naturalPicture(const Tile& tile) {
 }
 
 bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& picture,
-                 std::vector<std::uint8_t> imageBytes, std::string_view originalUrl) {
+                 std::vector<std::uint8_t> imageBytes, std::string_view originalUrl,
+                 TileOrigin origin) {
     CanvasList* queue = queuedTiles();
     if (queue == nullptr || !isAcceptableCanvasName(url)) {
         return false;
@@ -201,6 +202,7 @@ bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& pic
     Tile tile;
     tile.name = url;
     tile.originalUrl = originalUrl;
+    tile.origin = std::move(origin);
     tile.byteSize = byteSize;
     tile.imageBytes = std::move(imageBytes);
     if (!makeImageCanvas(tile, picture)) {

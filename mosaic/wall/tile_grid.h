@@ -68,9 +68,10 @@ std::optional<Surface> naturalPicture(const Tile& tile);
 
 // Appends a tile to the queue (search worker, under appMutex). Refuses names longer than
 // kMaxCanvasNameBytes, empty pictures and a missing queue; returns whether it was queued.
-// originalUrl is the full-size address its source named, if any.
+// originalUrl is the full-size address its source named, if any; origin what it said of the post.
 bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& picture,
-                 std::vector<std::uint8_t> imageBytes, std::string_view originalUrl = {});
+                 std::vector<std::uint8_t> imageBytes, std::string_view originalUrl = {},
+                 TileOrigin origin = {});
 
 // True when url is empty or occurs within the name of a grid tile or a queued tile.
 bool isKnownUrl(std::string_view url);
