@@ -8,10 +8,12 @@
 
 #include "mosaic/search/search_cycle.h"
 #include "mosaic/search/search_worker.h"
+#include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "settings/wall_options.h"
 #include "tests/support/app_state_reset.h"
 
 namespace {
@@ -75,6 +77,7 @@ class SearchCycle : public ::testing::Test {
     void TearDown() override {
         setShellHooks({});
         clearOptions();
+        resetWallOptions();
         resetAppState();
     }
 
@@ -181,6 +184,28 @@ TEST_F(SearchCycle, DownloadingStopsOnceTheQueueCanFillEveryReplaceableCell) {
     EXPECT_EQ(
         namesOf(queuedTiles()),
         (std::vector<std::string>{"http://img/0.jpg", "http://img/2.jpg", "http://img/3.jpg"}));
+}
+
+TEST_F(SearchCycle, NoDownloadStartsOnceTheWallIsUnseenUnlessPauseUnseenIsOff) {
+    for (const char* name : {"a", "b", "c"}) {
+        const std::string url = std::string("http://img/") + name + ".jpg";
+        world.reply += photo(url);
+        world.downloads[url] = pictureOf(url.size() + 100, 4, 4);
+    }
+    SearchCycleServices services = world.services();
+    services.download = [download = services.download](const std::string& url) {
+        noteSessionLocked(true);  // locked while the first picture comes
+        return download(url);
+    };
+    EXPECT_EQ(runSearchCycle(services), 1);
+    EXPECT_EQ(world.fetched, std::vector<std::string>{"http://img/a.jpg"});
+    EXPECT_EQ(namesOf(queuedTiles()), std::vector<std::string>{"http://img/a.jpg"});
+
+    releaseQueue();
+    world.fetched.clear();
+    setWallOption(WallOption::PauseUnseen, 0);
+    EXPECT_EQ(runSearchCycle(services), 1);
+    EXPECT_EQ(world.fetched.size(), 3u);
 }
 
 TEST_F(SearchCycle, LinksTooLongForATileNameAreNeverFetched) {
