@@ -78,7 +78,7 @@ TEST_F(SearchWorkerLoopTest, CyclesRunOneAtATimeOnOneThreadThatOutlivesThem) {
     EXPECT_EQ(source.searchesOnItsThread, (std::vector<int>{1, 2, 3}));
 }
 
-TEST_F(SearchWorkerLoopTest, APendingResultPausedSearchingAnUnseenWallOrAnExitStartsNothing) {
+TEST_F(SearchWorkerLoopTest, APendingResultPausedSearchingOrAnExitStartsNothing) {
     HeldSource source;
     source.links = {ImageLink{"http://img/a.jpg", "http://img/a.jpg", {}}};
     source.released = 1;
@@ -92,12 +92,6 @@ TEST_F(SearchWorkerLoopTest, APendingResultPausedSearchingAnUnseenWallOrAnExitSt
     pauseSearch();
     EXPECT_FALSE(startSearchCycleWhenIdle(source.services()));
     resumeSearch();
-    noteSessionLocked(true);
-    EXPECT_FALSE(startSearchCycleWhenIdle(source.services())) << "pause_unseen is on by default";
-    noteSessionLocked(false);
-    noteDisplayOff(true);
-    EXPECT_FALSE(startSearchCycleWhenIdle(source.services()));
-    noteDisplayOff(false);
     requestExit();
     EXPECT_FALSE(startSearchCycleWhenIdle(source.services()));
     EXPECT_EQ(source.entered, 1);
