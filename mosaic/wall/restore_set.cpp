@@ -98,15 +98,22 @@ std::optional<std::pair<float, float>> parseFocus(std::string_view x, std::strin
 }
 
 std::string indexLine(Cell cell, const Tile& tile) {
-    std::string line = std::to_string(cell.column) + "\t" + std::to_string(cell.row);
-    for (const std::string& text :
-         {tile.name, tile.originalUrl, tile.origin.author, tile.origin.postPage}) {
-        line += "\t" + PercentEncode(text);
-    }
     const auto& focus = tile.origin.focus;
-    line += "\t" + (focus ? numberText(focus->first) : std::string());
-    line += "\t" + (focus ? numberText(focus->second) : std::string());
-    return line + "\n";
+    const std::array<std::string, kFieldCount> fields{
+        std::to_string(cell.column),
+        std::to_string(cell.row),
+        PercentEncode(tile.name),
+        PercentEncode(tile.originalUrl),
+        PercentEncode(tile.origin.author),
+        PercentEncode(tile.origin.postPage),
+        focus ? numberText(focus->first) : std::string(),
+        focus ? numberText(focus->second) : std::string()};
+    std::string line;
+    for (const std::string& field : fields) {
+        line.append(field).push_back('\t');
+    }
+    line.back() = '\n';
+    return line;
 }
 
 std::optional<RestoreEntry> parseIndexLine(std::string_view line) {
