@@ -10,8 +10,8 @@ namespace {
 TEST(WallVisibility, EveryNotificationStateLockAndDisplayAndTheOptionDecide) {
     // QUERY_USER_NOTIFICATION_STATE 1 to 4 hide the desktop, 5 to 7 do not; 0 (could not
     // tell) and values no shell gives count as seen.
-    const std::pair<int, bool> states[] = {{0, false}, {1, true},  {2, true},  {3, true},
-                                           {4, true},  {5, false}, {6, false}, {7, false},
+    const std::pair<int, bool> states[] = {{0, false},  {1, true},  {2, true},  {3, true},
+                                           {4, true},   {5, false}, {6, false}, {7, false},
                                            {-1, false}, {99, false}};
     for (const auto& [state, unseen] : states) {
         SCOPED_TRACE(state);
