@@ -10,6 +10,7 @@
 
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_decoder.h"
+#include "mosaic/raster/picture_hash.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/parallel_work.h"
 #include "mosaic/wall/selection.h"
@@ -136,7 +137,9 @@ void pin(Tile& tile) {
     writePinnedList(pinnedListPath());
 }
 
-void unpin(Tile& tile) {
+}  // namespace
+
+void unpinTile(Tile& tile) {
     tile.replaceable = 1;
     const std::string fileName = pinnedFileName(tile.name);
     // The list goes first: killed in between, an image stays without its line, which is
@@ -147,6 +150,8 @@ void unpin(Tile& tile) {
     }
     unpinTileCount();
 }
+
+namespace {
 
 // A line of the list on its way into the grid: its image, decoded at the cell's size.
 struct LoadingPin {
@@ -179,6 +184,7 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     tile.replaceable = 0;
     tile.byteSize = static_cast<std::int32_t>(pin.bytes.size());
     tile.imageBytes = std::move(pin.bytes);
+    tile.pictureHash = pictureHash(pin.picture->picture);
     if (!makeImageCanvasFromCellCopy(tile, pin.picture->naturalSize.width,
                                      pin.picture->naturalSize.height,
                                      std::move(pin.picture->picture))) {
@@ -288,7 +294,7 @@ void togglePin() {
     if (tile->replaceable == 1) {
         pin(*tile);
     } else {
-        unpin(*tile);
+        unpinTile(*tile);
     }
 }
 
