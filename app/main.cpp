@@ -20,6 +20,7 @@
 #include "app/window_geometry.h"
 #include "http/service_config.h"
 #include "mosaic/raster/frame_surface.h"
+#include "mosaic/search/hidden_list.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
@@ -83,6 +84,7 @@ void loadPersistentState() {
     defaults.screenHeight = GetSystemMetrics(SM_CYSCREEN);
     loadOptions(kOptionFilePath, defaults);
     loadWallOptions(kWallOptionsPath);
+    loadHiddenList(hiddenListPath());
     createGroupCanvases();
     loadPinnedTilesAtStartup();
 }
