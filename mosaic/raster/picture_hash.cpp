@@ -68,27 +68,29 @@ const std::array<double, kLow * kGrey>& cosines() {
     return table;
 }
 
-// The 8 × 8 lowest frequencies of the grey copy's two-dimensional DCT-II.
+// One coefficient of a one-dimensional DCT-II of 32 values.
+double coefficient(const double* values, std::size_t frequency) {
+    const double* cos = cosines().data() + frequency * kGrey;
+    double sum = 0;
+    for (std::size_t n = 0; n < kGrey; ++n) {
+        sum += values[n] * cos[n];
+    }
+    return sum;
+}
+
+// The 7 × 7 lowest frequencies of the grey copy's two-dimensional DCT-II: along each row, then
+// down each column of those.
 std::array<double, kLow * kLow> lowFrequencies(const GreyCopy& grey) {
-    const auto& cos = cosines();
-    std::array<double, kLow * kGrey> rows{};  // frequency along x, per row
+    std::array<double, kLow * kGrey> rows{};  // frequency u of row y at u * 32 + y
     for (std::size_t y = 0; y < kGrey; ++y) {
         for (std::size_t u = 0; u < kLow; ++u) {
-            double sum = 0;
-            for (std::size_t x = 0; x < kGrey; ++x) {
-                sum += grey[y * kGrey + x] * cos[u * kGrey + x];
-            }
-            rows[u * kGrey + y] = sum;
+            rows[u * kGrey + y] = coefficient(grey.data() + y * kGrey, u);
         }
     }
     std::array<double, kLow * kLow> block{};
     for (std::size_t v = 0; v < kLow; ++v) {
         for (std::size_t u = 0; u < kLow; ++u) {
-            double sum = 0;
-            for (std::size_t y = 0; y < kGrey; ++y) {
-                sum += rows[u * kGrey + y] * cos[v * kGrey + y];
-            }
-            block[v * kLow + u] = sum;
+            block[v * kLow + u] = coefficient(rows.data() + u * kGrey, v);
         }
     }
     return block;
