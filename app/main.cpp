@@ -22,6 +22,7 @@
 #include "mosaic/raster/frame_surface.h"
 #include "mosaic/search/hidden_list.h"
 #include "mosaic/wall/app_state.h"
+#include "mosaic/wall/restore_set.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/data_directories.h"
@@ -87,6 +88,9 @@ void loadPersistentState() {
     loadHiddenList(hiddenListPath());
     createGroupCanvases();
     loadPinnedTilesAtStartup();
+    if (wallOptionIsOn(WallOption::RestoreWall)) {
+        loadRestoreSet(restoreFolder());
+    }
 }
 
 HWND createMainWindowFromOptions(HINSTANCE instance) {

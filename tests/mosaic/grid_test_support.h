@@ -75,6 +75,14 @@ inline std::filesystem::path mediaFolder() {
     return std::filesystem::path(TILVANE_SOURCE_DIR) / "tools" / "fakeservice" / "media";
 }
 
+inline std::vector<std::string> namesOfGrid() {
+    std::vector<std::string> names;
+    for (const Tile& tile : *gridTiles()) {
+        names.push_back(tile.name);
+    }
+    return names;
+}
+
 inline std::vector<Cell> cellsOfGrid() {
     std::vector<Cell> cells;
     const AppState& state = appState();
