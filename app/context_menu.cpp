@@ -1,8 +1,10 @@
 #include "app/context_menu.h"
 
 #include "app/shell_state.h"
+#include "app/tile_moderation.h"
 #include "app/window_geometry.h"
 #include "mosaic/wall/selection.h"
+#include "mosaic/wall/tile_grid.h"
 #include "resources/resource.h"
 #include "settings/option_store.h"
 
@@ -49,6 +51,7 @@ void runContextMenu(HWND window, int x, int y) {
     POINT screen{x, y};
     ClientToScreen(window, &screen);
     setChecked(menu, IDM_PIN_TILE, selectTileAt(x, y) == 1);
+    updateModerationItems(menu, tileAt(x, y) != nullptr);
     updatePinnedMarksCheck();
     updateGeometryChecks(menu, window);
     TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, screen.x, screen.y, 0,

@@ -1,5 +1,6 @@
 #include "app/display_page.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "app/logic/display_choices.h"
 #include "app/logon_shortcut.h"
 #include "http/code_page.h"
+#include "mosaic/search/hidden_list.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/pinned_tiles.h"
 #include "resources/resource.h"
@@ -50,6 +52,34 @@ void fillDisplayPage(HWND page) {
     fillDormantPins(page);
 }
 
+// Hidden entries hold addresses and names as their sources gave them, in UTF-8.
+std::wstring wideOfUtf8(const std::string& text) {
+    const int length = static_cast<int>(std::min<std::size_t>(text.size(), kMaxUtf8Bytes));
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(units, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), units);
+    return wide;
+}
+
+void fillHiddenList(HWND page) {
+    HWND combo = GetDlgItem(page, IDC_HIDDEN_LIST);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const std::string& label : hiddenEntryLabels()) {
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideOfUtf8(label).c_str()));
+    }
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    EnableWindow(GetDlgItem(page, IDC_UNHIDE), SendMessageW(combo, CB_GETCOUNT, 0, 0) > 0);
+}
+
+// "戻す" takes the chosen entry back at once; the next search may show it again.
+void unhideChosenEntry(HWND page) {
+    const LRESULT chosen = SendDlgItemMessageW(page, IDC_HIDDEN_LIST, CB_GETCURSEL, 0, 0);
+    if (chosen != CB_ERR) {
+        unhideEntry(static_cast<std::size_t>(chosen));
+        fillHiddenList(page);
+    }
+}
+
 DisplayChoices choicesOfPage(HWND page) {
     DisplayChoices choices;
     choices.fillCells = isChecked(page, IDC_TILE_FIT);
@@ -66,6 +96,11 @@ DisplayChoices choicesOfPage(HWND page) {
 INT_PTR CALLBACK displayPageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         fillDisplayPage(page);
+        fillHiddenList(page);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == IDC_UNHIDE) {
+        unhideChosenEntry(page);
         return TRUE;
     }
     if (message == WM_COMMAND && LOWORD(wParam) == IDC_DROP_DORMANT_PIN &&

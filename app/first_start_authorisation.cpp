@@ -9,8 +9,6 @@
 #include "http/code_page.h"
 #include "http/pin_authorisation_operations.h"
 
-namespace {
-
 // The shell may hand the address to a handler that needs COM on this thread.
 void openInBrowser(const std::string& address) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -19,6 +17,8 @@ void openInBrowser(const std::string& address) {
         CoUninitialize();
     }
 }
+
+namespace {
 
 void reportAuthorisationFailure(HWND owner) {
     MessageBoxW(owner, L"認証に失敗しました。次回起動時に再度認証します。", L"認証失敗",

@@ -20,6 +20,7 @@
 #include "app/window_geometry.h"
 #include "http/service_config.h"
 #include "mosaic/raster/frame_surface.h"
+#include "mosaic/search/hidden_list.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/restore_set.h"
 #include "mosaic/wall/shell_hooks.h"
@@ -84,6 +85,7 @@ void loadPersistentState() {
     defaults.screenHeight = GetSystemMetrics(SM_CYSCREEN);
     loadOptions(kOptionFilePath, defaults);
     loadWallOptions(kWallOptionsPath);
+    loadHiddenList(hiddenListPath());
     createGroupCanvases();
     loadPinnedTilesAtStartup();
     if (wallOptionIsOn(WallOption::RestoreWall)) {

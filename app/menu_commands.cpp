@@ -6,6 +6,7 @@
 #include "app/clipboard.h"
 #include "app/program_exit.h"
 #include "app/settings_dialog.h"
+#include "app/tile_moderation.h"
 #include "app/window_geometry.h"
 #include "mosaic/wall/pinned_tiles.h"
 #include "mosaic/wall/selection.h"
@@ -63,12 +64,20 @@ struct MenuCommand {
 
 // The size presets are kSizePresets.
 constexpr MenuCommand kMenuCommands[] = {
-    {IDM_SETTINGS, onSettings},         {IDM_EXIT, exitProgram},
-    {IDM_SIZE_FIT_SCREEN, fitToScreen}, {IDM_FRAME_FIXED, toggleWindowFrame},
-    {IDM_PIN_TILE, onPinTile},          {IDM_SHOW_PINNED, onShowPinned},
-    {IDM_COPY_URL, onCopyUrl},          {IDM_COPY_ORIGINAL_URL, onCopyOriginalUrl},
-    {IDM_STACK_BOTTOM, onStackBottom},  {IDM_STACK_TOPMOST, onStackTopmost},
+    {IDM_SETTINGS, onSettings},
+    {IDM_EXIT, exitProgram},
+    {IDM_SIZE_FIT_SCREEN, fitToScreen},
+    {IDM_FRAME_FIXED, toggleWindowFrame},
+    {IDM_PIN_TILE, onPinTile},
+    {IDM_SHOW_PINNED, onShowPinned},
+    {IDM_COPY_URL, onCopyUrl},
+    {IDM_COPY_ORIGINAL_URL, onCopyOriginalUrl},
+    {IDM_STACK_BOTTOM, onStackBottom},
+    {IDM_STACK_TOPMOST, onStackTopmost},
     {IDM_STACK_NORMAL, onStackNormal},
+    {IDM_HIDE_PICTURE, hideSelectedPicture},
+    {IDM_HIDE_AUTHOR, hideSelectedAuthor},
+    {IDM_OPEN_POST, openSelectedPost},
 };
 
 }  // namespace

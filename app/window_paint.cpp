@@ -4,6 +4,7 @@
 
 #include "app/shell_state.h"
 #include "app/surface_blit.h"
+#include "app/tile_moderation.h"
 #include "app/window_geometry.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/compositing.h"
@@ -25,6 +26,9 @@ void paintMainWindow(HWND window) {
     recordWindowGeometry(window);
     std::unique_lock<std::mutex> lock(appState().appMutex, std::try_to_lock);
     PaintScope paint(window);
+    if (lock.owns_lock() && appState().tilesPending.load() == 1) {
+        withdrawHiddenQueuedTiles();
+    }
     composeFrame(lock.owns_lock());
     RECT client{};
     GetClientRect(window, &client);

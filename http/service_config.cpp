@@ -13,13 +13,14 @@ namespace {
 std::mutex configMutex;
 ServiceConfig currentConfig;
 
+constexpr std::pair<std::string_view, SearchSource> kSourceNames[] = {
+    {"twitter", SearchSource::Designed},    {"mastodon", SearchSource::HashtagTimeline},
+    {"misskey", SearchSource::MisskeyTag},  {"flickr", SearchSource::FlickrFeed},
+    {"bluesky", SearchSource::BlueskyFeed},
+};
+
 std::optional<SearchSource> sourceNamed(std::string_view name) {
-    constexpr std::pair<std::string_view, SearchSource> kNames[] = {
-        {"twitter", SearchSource::Designed},    {"mastodon", SearchSource::HashtagTimeline},
-        {"misskey", SearchSource::MisskeyTag},  {"flickr", SearchSource::FlickrFeed},
-        {"bluesky", SearchSource::BlueskyFeed},
-    };
-    for (const auto& [text, source] : kNames) {
+    for (const auto& [text, source] : kSourceNames) {
         if (name == text) {
             return source;
         }
@@ -28,6 +29,15 @@ std::optional<SearchSource> sourceNamed(std::string_view name) {
 }
 
 }  // namespace
+
+std::string_view sourceName(SearchSource source) {
+    for (const auto& [text, named] : kSourceNames) {
+        if (named == source) {
+            return text;
+        }
+    }
+    return {};
+}
 
 ServiceConfig ParseServiceConfig(std::string_view text) {
     ServiceConfig config;

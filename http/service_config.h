@@ -49,6 +49,9 @@ struct ServiceConfig {
     bool showSensitive = false;
 };
 
+// The name a configuration file gives the source ("twitter", "mastodon", ...).
+std::string_view sourceName(SearchSource source);
+
 // Reads a configuration text; never fails (what it cannot use stays built-in).
 ServiceConfig ParseServiceConfig(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "oauth/pin_authorisation.h"
 
+#include "oauth/browser_address.h"
+
 namespace {
 
 constexpr std::string_view kTokenKey = "oauth_token=";
@@ -7,25 +9,6 @@ constexpr std::string_view kSecretKey = "oauth_token_secret=";
 
 std::string_view upToNul(std::string_view text) {
     return text.substr(0, text.find('\0'));
-}
-
-bool neverRawInAddress(unsigned char byte) {
-    return byte <= 0x20 || byte >= 0x7F ||
-           std::string_view("\"<>\\^`{|}").find(static_cast<char>(byte)) != std::string_view::npos;
-}
-
-void appendAddressSafe(std::string& address, std::string_view value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (neverRawInAddress(byte)) {
-            address += '%';
-            address += kHex[byte >> 4];
-            address += kHex[byte & 0xF];
-        } else {
-            address += c;
-        }
-    }
 }
 
 // A value that can serve as a token: present, not empty, and one the credential file can

@@ -21,6 +21,9 @@
 #define IDM_STACK_BOTTOM 40023
 #define IDM_STACK_TOPMOST 40024
 #define IDM_STACK_NORMAL 40025
+#define IDM_HIDE_PICTURE 40026
+#define IDM_HIDE_AUTHOR 40027
+#define IDM_OPEN_POST 40028
 
 // PIN dialog (first start without credentials).
 #define IDD_PIN 101

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "mosaic/raster/image_limits.h"
+#include "mosaic/search/post_filter.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
@@ -13,7 +14,8 @@
 namespace {
 
 // Downloads one link and queues it when it is a new picture; returns whether it was queued.
-bool queueNewImage(const ImageLink& link, const SearchCycleServices& services) {
+bool queueNewImage(const ImageLink& link, const SearchCycleServices& services,
+                   const PostFilter& filter) {
     const std::string& url = link.name;
     DownloadResult download = services.download(link.fetchUrl);
     if (!download.ok || !download.picture || download.bytes.empty()) {
@@ -22,7 +24,8 @@ bool queueNewImage(const ImageLink& link, const SearchCycleServices& services) {
     const auto byteCount = static_cast<std::int32_t>(download.bytes.size());
     const std::int32_t width = download.picture->width;
     const std::int32_t height = download.picture->height;
-    if (isDuplicateImage(byteCount, width, height) || exitWasRequested()) {
+    if (isDuplicateImage(byteCount, width, height) || exitWasRequested() ||
+        isUnwantedPicture(filter, *download.picture)) {
         return false;
     }
     return enqueueTile(url, byteCount, std::move(*download.picture), std::move(download.bytes),
@@ -43,6 +46,7 @@ int runSearchCycle(const SearchCycleServices& services) {
     const LinkSource& source =
         services.links ? services.links : designedLinkSource(services.search);
 
+    const PostFilter filter = currentPostFilter();
     int result = 0;
     // The service lists every photo more than once per post; a link refused once (failed,
     // undecodable, a duplicate) is not fetched again in the same cycle, so a broken or
@@ -56,10 +60,11 @@ int runSearchCycle(const SearchCycleServices& services) {
         const std::string& url = link.name;
         // A name that cannot hold the whole address is never fetched: cutting it would name a
         // different image.
-        if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url)) {
+        if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url) ||
+            isUnwantedPost(filter, link)) {
             continue;
         }
-        if (queueNewImage(link, services)) {
+        if (queueNewImage(link, services, filter)) {
             result = 1;
         } else {
             refused.insert(url);

@@ -97,6 +97,11 @@ struct Canvas {
     CanvasList children;
     // Tile: a number no other tile of this run has, given when its picture is set (0 before).
     std::uint64_t serial = 0;
+    // Tile: pictureHash of its picture, where it was made from one.
+    std::optional<std::uint64_t> pictureHash;
+    // Tile: taken off the wall by the user; drawn as an empty cell until the next pass that
+    // holds appMutex drops it (grid) or leaves it out of the placement (queue).
+    bool withdrawn = false;
 };
 
 // A canvas standing in the grid or in the queue.

@@ -32,7 +32,7 @@ void fillUncoveredBlack() {
     if (const CanvasList* grid = gridTiles()) {
         for (const Tile& tile : *grid) {
             const Cell cell{tile.rect.left / state.tileWidth, tile.rect.top / state.tileHeight};
-            if (tile.surface && !tile.surface->empty() && cell.column >= 0 &&
+            if (!tile.withdrawn && tile.surface && !tile.surface->empty() && cell.column >= 0 &&
                 cell.column < kGridColumns && cell.row >= 0 && cell.row < kGridRows &&
                 tile.rect == cellRect(cell)) {
                 covered[static_cast<std::size_t>(cell.row * kGridColumns + cell.column)] = true;
@@ -58,6 +58,9 @@ void composeFrame(bool locked) {
     AppState& state = appState();
     const bool placing = locked && state.tilesPending.load() == 1;
     installCellCopies();
+    if (locked) {
+        dropWithdrawnTiles();
+    }
     if (placing) {
         placeQueuedTiles();
         // A copy the worker made before the latest rescale is not at its cell's size.
@@ -96,7 +99,7 @@ void drawTiles() {
     }
     AppState& state = appState();
     for (const Tile& tile : *grid) {
-        if (!tile.surface) {
+        if (!tile.surface || tile.withdrawn) {
             continue;
         }
         const Surface& copy = *tile.surface;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "mosaic/raster/image_limits.h"
+#include "mosaic/raster/picture_hash.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/file_open.h"
 
@@ -54,6 +55,7 @@ bool writeImageFile(const std::filesystem::path& path, std::span<const std::uint
 }
 
 bool giveCellImage(Tile& tile, CellImage image) {
+    const std::optional<std::uint64_t> hash = pictureHash(image.picture.picture);
     if (!makeImageCanvasFromCellCopy(tile, image.picture.naturalSize.width,
                                      image.picture.naturalSize.height,
                                      std::move(image.picture.picture))) {
@@ -61,5 +63,6 @@ bool giveCellImage(Tile& tile, CellImage image) {
     }
     tile.byteSize = static_cast<std::int32_t>(image.bytes.size());
     tile.imageBytes = std::move(image.bytes);
+    tile.pictureHash = hash;
     return true;
 }

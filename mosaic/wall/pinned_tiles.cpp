@@ -119,7 +119,9 @@ void pin(Tile& tile) {
     writePinnedList(pinnedListPath());
 }
 
-void unpin(Tile& tile) {
+}  // namespace
+
+void unpinTile(Tile& tile) {
     tile.replaceable = 1;
     const std::string fileName = pinnedFileName(tile.name);
     // The list goes first: killed in between, an image stays without its line, which is
@@ -130,8 +132,6 @@ void unpin(Tile& tile) {
     }
     unpinTileCount();
 }
-
-}  // namespace
 
 bool dropDormantPin(std::string_view name) {
     if (forgetDormantPins(name) == 0) {
@@ -274,7 +274,7 @@ void togglePin() {
     if (tile->replaceable == 1) {
         pin(*tile);
     } else {
-        unpin(*tile);
+        unpinTile(*tile);
     }
 }
 

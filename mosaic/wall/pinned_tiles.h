@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "mosaic/wall/canvas.h"
+
 // Paths under appState().workingRoot: "txts/kotei_jpgs.txt", "kotei_tiles/",
 // "kotei_tiles/olds/".
 std::filesystem::path pinnedListPath();
@@ -36,6 +38,10 @@ std::string pinnedListLine(std::string_view name, std::int32_t column, std::int3
 // The command "このタイルを固定する": pins the grid tile named by the selection copy, or
 // unpins it when it is pinned.
 void togglePin();
+
+// Unpins a pinned grid tile: it becomes ordinary, the list is rewritten without it and its
+// file is retired to "kotei_tiles/olds/" unless another pinned tile shares it.
+void unpinTile(Tile& tile);
 
 // Writes bytes to path unless a file exists there. On failure (cannot create, short write)
 // the partial file is removed and the shell shows the save error. Returns whether the file

@@ -183,7 +183,8 @@ std::vector<const Tile*> tilesToKeep() {
     if (const CanvasList* grid = gridTiles()) {
         for (const Tile& tile : *grid) {
             const Cell cell = cellOf(tile);
-            if (tile.replaceable == 1 && !tile.imageBytes.empty() && isGridCell(cell)) {
+            if (tile.replaceable == 1 && !tile.withdrawn && !tile.imageBytes.empty() &&
+                isGridCell(cell)) {
                 byCell[cellIndex(cell)] = &tile;
             }
         }

@@ -9,6 +9,7 @@
 
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_decoder.h"
+#include "mosaic/raster/picture_hash.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ Tile* tileAt(std::int32_t x, std::int32_t y) {
         return nullptr;
     }
     for (Tile& tile : *grid) {
-        if (tileContains(tile, x, y)) {
+        if (!tile.withdrawn && tileContains(tile, x, y)) {
             return &tile;
         }
     }
@@ -205,6 +206,7 @@ bool enqueueTile(std::string_view url, std::int32_t byteSize, const Surface& pic
     tile.origin = std::move(origin);
     tile.byteSize = byteSize;
     tile.imageBytes = std::move(imageBytes);
+    tile.pictureHash = pictureHash(picture);
     if (!makeImageCanvas(tile, picture)) {
         return false;
     }
@@ -219,6 +221,16 @@ bool isKnownUrl(std::string_view url) {
 bool isDuplicateImage(std::int32_t byteSize, std::int32_t width, std::int32_t height) {
     return anyDuplicate(gridTiles(), byteSize, width, height) ||
            anyDuplicate(queuedTiles(), byteSize, width, height);
+}
+
+bool isSimilarImage(std::uint64_t hash) {
+    const auto similar = [hash](const Tile& tile) {
+        return !tile.withdrawn && tile.pictureHash && looksLikeSamePicture(*tile.pictureHash, hash);
+    };
+    const CanvasList* grid = gridTiles();
+    const CanvasList* queue = queuedTiles();
+    return (grid != nullptr && std::any_of(grid->begin(), grid->end(), similar)) ||
+           (queue != nullptr && std::any_of(queue->begin(), queue->end(), similar));
 }
 
 std::optional<Cell> findReplaceableCell() {
@@ -248,7 +260,7 @@ void placeQueuedTiles() {
     for (auto next = queue->begin(); next != queue->end();) {
         const auto queued = next++;
         const std::optional<Cell> cell = findReplaceableCell();
-        if (!cell) {
+        if (!cell || queued->withdrawn) {
             continue;
         }
         state.cursorColumn = cell->column;
@@ -267,6 +279,20 @@ void placeQueuedTiles() {
         queued->replaceable = 1;
         queued->newMark = kNewMarkSet;
         grid->splice(grid->end(), *queue, queued);
+    }
+}
+
+void dropWithdrawnTiles() {
+    CanvasList* grid = gridTiles();
+    if (grid == nullptr) {
+        return;
+    }
+    for (auto next = grid->begin(); next != grid->end();) {
+        const auto tile = next++;
+        if (tile->withdrawn) {
+            destroyTile(*tile);
+            grid->erase(tile);
+        }
     }
 }
 

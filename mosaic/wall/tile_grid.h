@@ -32,7 +32,7 @@ Rect cellRect(Cell cell);
 // Both edges inclusive, so a point on a shared edge lies in both neighbours.
 bool tileContains(const Tile& tile, std::int32_t x, std::int32_t y);
 
-// The first grid tile containing the client point, or none.
+// The first grid tile containing the client point that the user has not withdrawn, or none.
 Tile* tileAt(std::int32_t x, std::int32_t y);
 
 // The tile's image canvas "kakudai", or none.
@@ -80,6 +80,10 @@ bool isKnownUrl(std::string_view url);
 // this width and height.
 bool isDuplicateImage(std::int32_t byteSize, std::int32_t width, std::int32_t height);
 
+// True when a grid tile or a queued tile that is still on its way has a picture whose hash lies
+// within kSamePictureDistance of hash.
+bool isSimilarImage(std::uint64_t hash);
+
 // The next cell after the cursor, in row-major order and wrapping, that no pinned tile holds;
 // none when every cell is pinned. Does not move the cursor.
 std::optional<Cell> findReplaceableCell();
@@ -87,6 +91,10 @@ std::optional<Cell> findReplaceableCell();
 // Moves the queued tiles into the grid, each replacing the ordinary tile of its cell. Their
 // copies may be of an older cell size: the caller asks for cell copies (composeFrame).
 void placeQueuedTiles();
+
+// Under appMutex: erases the grid tiles the user withdrew (withdrawn_tiles.h), so their cells
+// stay empty until a placement fills them.
+void dropWithdrawnTiles();
 
 // Releases the tile's surfaces, its image bytes and its image canvas.
 void destroyTile(Tile& tile);

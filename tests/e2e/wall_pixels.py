@@ -2,6 +2,7 @@
 stretch, the coloured frame rings over them, and the colours of the pictures inside."""
 
 import subprocess
+from pathlib import Path
 
 import harness
 
@@ -74,11 +75,13 @@ class WallLayout:
         left, top, right, bottom = self.cell_on_client(index)
         return mean_colour(image, left + inset, top + inset, right - inset, bottom - inset)
 
-    def expected_interior_mean(self, name, inset=10, cache={}):
-        """The same mean of a served picture squeezed into one cell by ImageMagick."""
-        key = (name, self.cell_width, self.cell_height, inset)
+    def expected_interior_mean(self, name, inset=10, cache={}, folder=None):
+        """The same mean of a served picture (from the committed media, else from folder)
+        squeezed into one cell by ImageMagick."""
+        folder = Path(folder or harness.SOURCE_DIR / "tools" / "fakeservice" / "media")
+        key = (str(folder / name), self.cell_width, self.cell_height, inset)
         if key not in cache:
-            source = harness.SOURCE_DIR / "tools" / "fakeservice" / "media" / name
+            source = folder / name
             ppm = subprocess.run(["convert", str(source), "-sample",
                                   "%dx%d!" % (self.cell_width, self.cell_height), "ppm:-"],
                                  stdout=subprocess.PIPE, check=True, timeout=60).stdout

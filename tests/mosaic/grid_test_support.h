@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -60,6 +63,16 @@ inline Tile& addGridTile(const std::string& url, Cell cell, bool pinned,
     EXPECT_TRUE(makeImageCanvas(tile, Surface::filled(4, 4, colour)));
     gridTiles()->push_back(std::move(tile));
     return gridTiles()->back();
+}
+
+// The bytes of a file, such as one of the fake service's committed pictures (mediaFolder()).
+inline std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+inline std::filesystem::path mediaFolder() {
+    return std::filesystem::path(TILVANE_SOURCE_DIR) / "tools" / "fakeservice" / "media";
 }
 
 inline std::vector<std::string> namesOfGrid() {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "oauth/browser_address.h"
 #include "oauth/pin_authorisation.h"
 
 namespace {
@@ -66,6 +67,16 @@ TEST(AuthorisationAddress, EscapesBytesThatCouldLeaveTheAddress) {
     // A quote or a space would end the address on the browser's command line.
     EXPECT_EQ(authorisationAddress("https://h/oauth/authorize", "a\" --x", "b\x01\xE3|"),
               "https://h/oauth/authorize?oauth_token=a%22%20--x&oauth_token_secret=b%01%E3%7C");
+}
+
+// "投稿を開く" is greyed for a page that gives none.
+TEST(OpenablePageAddress, OnlyWebPagesOpenAndTheyAreEscapedAsTheAuthorisationPageIs) {
+    EXPECT_EQ(openablePageAddress("HTTPS://h/@a/1\" --x"), "HTTPS://h/@a/1%22%20--x");
+    EXPECT_EQ(openablePageAddress("http://h/p?q=1&r=%41"), "http://h/p?q=1&r=%41");
+    for (const char* page : {"", "file:///C:/Windows/system32/calc.exe", "C:\\x.exe",
+                             "javascript:alert(1)", " https://h/p", "https:"}) {
+        EXPECT_FALSE(openablePageAddress(page).has_value()) << page;
+    }
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ inline std::string menuItemsJson(HMENU menu) {
         }
         json += "{\"id\":" + std::to_string(item.wID) + ",\"text\":" + jsonUtf8(text) +
                 ",\"separator\":" + ((item.fType & MFT_SEPARATOR) != 0 ? "true" : "false") +
-                ",\"checked\":" + ((state & MF_CHECKED) != 0 ? "true" : "false") + ",\"rect\":[" +
+                ",\"checked\":" + ((state & MF_CHECKED) != 0 ? "true" : "false") +
+                ",\"grayed\":" + ((state & MF_GRAYED) != 0 ? "true" : "false") + ",\"rect\":[" +
                 std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
                 std::to_string(rect.right) + "," + std::to_string(rect.bottom) + "]";
         if (item.hSubMenu != nullptr) {
