@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "http/service_config.h"
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/wall/app_state.h"
@@ -41,6 +42,7 @@ int runSearchCycle(const SearchCycleServices& services) {
         searchPostCount(replaceableCells, optionValue(OptionKey::ResultCount));
     const LinkSource& source =
         services.links ? services.links : designedLinkSource(services.search);
+    const bool showSensitive = serviceConfig().showSensitive;
 
     int result = 0;
     // The service lists every photo more than once per post; a link refused once (failed,
@@ -54,7 +56,8 @@ int runSearchCycle(const SearchCycleServices& services) {
         const std::string& url = link.name;
         // A name that cannot hold the whole address is never fetched: cutting it would name a
         // different image.
-        if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url)) {
+        if (url.size() > kMaxTileNameLength || (link.sensitive && !showSensitive) ||
+            refused.contains(url) || isKnownUrl(url)) {
             continue;
         }
         if (queueNewImage(link, services)) {
