@@ -272,7 +272,10 @@ std::string pinnedListLine(std::string_view name, std::int32_t column, std::int3
     }
     for (const auto& [key, value] : {std::pair{"author", author}, std::pair{"page", postPage}}) {
         if (const auto listed = listedOriginalUrl(value); !value.empty() && listed) {
-            line += (line.ends_with(',') ? "" : ",") + std::string(key) + "=" + *listed + ",";
+            if (!line.ends_with(',')) {
+                line += ',';
+            }
+            line.append(key).append("=").append(*listed).append(",");
         }
     }
     return line + "\n";

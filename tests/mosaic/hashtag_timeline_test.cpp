@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -231,9 +232,23 @@ class TimelineSearch : public ::testing::Test {
         return fetchHashtagTimelineLinks(state, server.services(), config, keyword, count);
     }
 
+    // A download that records each address and gives a picture whose size differs from the
+    // last, so that no two count as duplicates.
+    std::function<DownloadResult(const std::string&)> recordingDownload() {
+        return [this](const std::string& address) {
+            fetched.push_back(address);
+            DownloadResult result;
+            result.ok = true;
+            result.bytes.assign(fetched.size() * 10, 1);
+            result.picture = Surface::filled(4, 3);
+            return result;
+        };
+    }
+
     HashtagTimelineState state;
     FakeServer server;
     ServiceConfig config;
+    std::vector<std::string> fetched;
 };
 
 TEST_F(TimelineSearch, IdentifiesItselfAndAsksOnlyForPostsNewerThanTheNewestSeen) {
@@ -356,18 +371,10 @@ TEST_F(TimelineSearch, TheCycleFetchesEachLinkAsNamedAndKeepsItsOriginal) {
     createGroupCanvases();
     ASSERT_TRUE(setOption("serch_ken", 30));
     ASSERT_TRUE(setOption("original", 1));  // no ":orig" for a timeline's own addresses
-    std::vector<std::string> fetched;
     std::vector<std::int32_t> counts;
     SearchCycleServices services{
         {},
-        [&](const std::string& address) {
-            fetched.push_back(address);
-            DownloadResult result;
-            result.ok = true;
-            result.bytes.assign(fetched.size() * 10, 1);
-            result.picture = Surface::filled(4, 3);
-            return result;
-        },
+        recordingDownload(),
         [&](const std::string&, std::int32_t count) {
             counts.push_back(count);
             return std::vector<ImageLink>{
@@ -387,20 +394,12 @@ TEST_F(TimelineSearch, TheCycleFetchesEachLinkAsNamedAndKeepsItsOriginal) {
 
 TEST_F(TimelineSearch, TheCycleFetchesSensitiveLinksOnlyWhenTheyAreShown) {
     ASSERT_TRUE(setOption("serch_ken", 30));
-    std::vector<std::string> fetched;
     ImageLink marked{"https://h/s/m.jpg", "https://h/s/m.jpg", "https://h/o/m.jpg"};
     marked.sensitive = true;
     const ImageLink plain{"https://h/s/p.jpg", "https://h/s/p.jpg", "https://h/o/p.jpg"};
     SearchCycleServices services{
         {},
-        [&](const std::string& address) {
-            fetched.push_back(address);
-            DownloadResult result;
-            result.ok = true;
-            result.bytes.assign(fetched.size() * 10, 1);
-            result.picture = Surface::filled(4, 3);
-            return result;
-        },
+        recordingDownload(),
         [&](const std::string&, std::int32_t) {
             return std::vector<ImageLink>{marked, plain};
         },
@@ -423,7 +422,6 @@ TEST_F(TimelineSearch, AnExitRequestedDuringADownloadStopsTheCycleBeforeTheNextL
     resetAppState();
     createGroupCanvases();
     ASSERT_TRUE(setOption("serch_ken", 30));
-    std::vector<std::string> fetched;
     SearchCycleServices services{
         {},
         [&](const std::string& address) {
