@@ -8,6 +8,7 @@
 #include "app/program_exit.h"
 #include "app/shell_seams.h"
 #include "app/shell_state.h"
+#include "app/sight_notifications.h"
 #include "app/window_geometry.h"
 #include "app/window_paint.h"
 #include "http/service_config.h"
@@ -17,8 +18,9 @@
 
 namespace {
 
-LRESULT onCreate(HWND) {
+LRESULT onCreate(HWND window) {
     ShellState& shell = shellState();
+    shell.sightNotifications.emplace(window);
     shell.contextMenuResource.reset(LoadMenuW(shell.instance, MAKEINTRESOURCEW(IDR_CONTEXT_MENU)));
     shell.contextMenu = shell.contextMenuResource.get() != nullptr
                             ? GetSubMenu(shell.contextMenuResource.get(), 0)
@@ -30,6 +32,7 @@ LRESULT onDestroy(HWND) {
     ShellState& shell = shellState();
     shell.contextMenu = nullptr;
     shell.contextMenuResource.reset();
+    shell.sightNotifications.reset();
     PostQuitMessage(0);
     return 0;
 }
@@ -164,6 +167,10 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             return onEndSession(wParam);
         case WM_TIMER:
             return onTimer(window, wParam, lParam);
+        case WM_WTSSESSION_CHANGE:
+            return onSessionChange(wParam);
+        case WM_POWERBROADCAST:
+            return onPowerBroadcast(wParam, lParam);
         case WM_INITMENUPOPUP:
             return onInitMenuPopup(window, wParam, lParam);
         case WM_LBUTTONDOWN:
