@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <mutex>
+#include <string>
 
 #include "app/context_menu.h"
 #include "app/menu_commands.h"
@@ -10,6 +11,7 @@
 #include "app/sight_notifications.h"
 #include "app/window_geometry.h"
 #include "app/window_paint.h"
+#include "http/service_config.h"
 #include "mosaic/search/search_worker_loop.h"
 #include "mosaic/wall/app_state.h"
 #include "resources/resource.h"
@@ -109,11 +111,13 @@ LRESULT onInitMenuPopup(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT onTimelineRefused(HWND window) {
-    MessageBoxW(
-        window,
-        L"サーバーがハッシュタグのタイムラインを公開していません。"
-        L"txts/service.txt の access_token にこのサーバーのアクセストークンを書いてください。",
-        L"タイムライン取得失敗", MB_OK | MB_ICONWARNING);
+    // The configured address is printable ASCII (the configuration takes no other).
+    const std::string server = serviceConfig().serviceUrl;
+    const std::wstring text = L"サーバー " + std::wstring(server.begin(), server.end()) +
+                              L" はハッシュタグのタイムラインを公開していません。"
+                              L"txts/service.txt の access_token にこのサーバーの"
+                              L"アクセストークンを書いてください。";
+    MessageBoxW(window, text.c_str(), L"タイムライン取得失敗", MB_OK | MB_ICONWARNING);
     return 0;
 }
 

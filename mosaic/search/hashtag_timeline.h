@@ -14,9 +14,11 @@
 
 #include "http/http_fetch.h"
 #include "http/service_config.h"
+#include "mosaic/search/hashtag_feed_access.h"
 #include "mosaic/search/image_source.h"
+#include "mosaic/search/source_pacing.h"
 
-using TimelineClock = std::chrono::system_clock;
+using TimelineClock = SourceClock;
 
 // The most posts one timeline request may ask for.
 inline constexpr std::int32_t kMaxTimelinePosts = 40;
@@ -24,10 +26,9 @@ inline constexpr std::int32_t kMaxTimelinePosts = 40;
 inline constexpr std::size_t kMaxAdditionalTags = 4;
 // A reply larger than this is not parsed.
 inline constexpr std::size_t kMaxTimelineReplyBytes = 4u * 1024u * 1024u;
-// Longest pause a rate-limit reply can impose, whatever reset time it names.
-inline constexpr std::chrono::seconds kMaxRateLimitPause{3600};
-// Pause after a refusal for too many requests that names no usable reset time.
-inline constexpr std::chrono::seconds kDefaultRateLimitPause{300};
+// The servers allow an anonymous reader about one request a second; one every few seconds
+// leaves room for the other programs behind the same address.
+inline constexpr std::chrono::seconds kHashtagTimelineInterval{5};
 
 // The tag and further tags of a keyword in UTF-8: its words (split at white space and the
 // ideographic space), each without leading "#"; at most kMaxAdditionalTags further ones.
@@ -37,11 +38,11 @@ struct TimelineTags {
 };
 TimelineTags timelineTags(std::string_view keywordUtf8);
 
-// "/api/v1/timelines/tag/<tag>?limit=<n>&only_media=true[&any[]=<tag>...][&since_id=<id>]"
-// with every tag percent-encoded and n between 1 and kMaxTimelinePosts. Empty when the tags
-// hold no tag.
+// "/api/v1/timelines/tag/<tag>?limit=<n>&only_media=true[&local=true][&any[]=<tag>...]
+// [&since_id=<id>]" with every tag percent-encoded and n between 1 and kMaxTimelinePosts.
+// Empty when the tags hold no tag.
 std::string hashtagTimelinePath(const TimelineTags& tags, std::int32_t postCount,
-                                std::string_view sinceId);
+                                std::string_view sinceId, bool localOnly = false);
 
 // What one reply gives: the image links of its posts and the boosted posts, in reply order,
 // and the highest post id on it.
@@ -53,26 +54,18 @@ struct TimelinePage {
 
 // Reads a reply body. Takes every attachment of type "image" whose chosen address (url when
 // original, else preview_url) is a printable http(s) address ending in ".jpg" or ".jpeg" in
-// any letter case and fits a tile name; the link's original is the attachment's url. Posts
-// marked sensitive are passed over unless showSensitive.
-TimelinePage readTimelinePage(std::string_view body, bool original, bool showSensitive);
-
-// An ISO 8601 date and time ("2026-12-08T10:15:00.000Z", with an offset, or without one
-// for UTC) in the years 1900 to 2200, or none when the text is not one.
-std::optional<TimelineClock::time_point> parseIsoTime(std::string_view text);
-
-// Until when a reply asks for no further requests: a 429 until X-RateLimit-Reset (or
-// kDefaultRateLimitPause when it names no later time), an X-RateLimit-Remaining of 0 until
-// X-RateLimit-Reset; never longer than kMaxRateLimitPause. None: no pause.
-std::optional<TimelineClock::time_point> rateLimitPause(const FetchReply& reply,
-                                                        TimelineClock::time_point now);
+// any letter case and fits a tile name; the link's original is the attachment's url, its
+// author the post's account (acct), its post page the post's url, and it is sensitive when
+// the post is marked so.
+TimelinePage readTimelinePage(std::string_view body, bool original);
 
 // What the timeline search keeps from one cycle to the next.
 struct HashtagTimelineState {
     std::string sinceIdPath;  // the request (without since_id) that newestId belongs to
     std::string newestId;     // the newest post seen for it in this run
-    std::optional<TimelineClock::time_point> pausedUntil;
-    bool refusalShown = false;
+    SourcePacing pacing{kHashtagTimelineInterval};
+    // What the server's instance description said; none until a reply came.
+    std::optional<HashtagFeedAccess> feedAccess{};
 };
 
 // What the timeline search talks to; tests put their own in place of each.
@@ -81,13 +74,15 @@ struct HashtagTimelineServices {
                        FetchReply& reply)>
         fetch;
     std::function<TimelineClock::time_point()> now;
-    // Tells the user once that the server refuses anonymous reading.
+    // Tells the user once that the server refuses anonymous reading or opens no feed.
     std::function<void()> showRefusal;
 };
 
-// One search: nothing while a rate-limit pause lasts; otherwise one request identified as
-// tilvane/<version> (with the access token as a bearer token when one is configured) and
-// the links of its reply. A 401 or 403 calls showRefusal, once per state.
+// One search: nothing while a rate-limit pause lasts or sooner than the interval after the
+// last; the first asks the instance description (kInstancePath) what the feeds allow. Then,
+// unless both feeds are closed, one request identified as tilvane/<version> (with the access
+// token as a bearer token when one is configured) and the links of its reply. A 401 or 403
+// or two closed feeds call showRefusal, once per state.
 std::vector<ImageLink> fetchHashtagTimelineLinks(HashtagTimelineState& state,
                                                  const HashtagTimelineServices& services,
                                                  const ServiceConfig& config,

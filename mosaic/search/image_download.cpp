@@ -5,9 +5,9 @@
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_decoder.h"
 
-DownloadResult downloadImageFrom(const std::string& address) {
+DownloadResult downloadImageFrom(const std::string& address, const std::string& userAgent) {
     DownloadResult result;
-    FetchedBody body = fetchUrlBody(address, kMaxImageBytes);
+    FetchedBody body = fetchUrlBody(address, kMaxImageBytes, userAgent);
     if (!body.opened || body.overLimit) {
         return result;
     }

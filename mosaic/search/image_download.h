@@ -18,9 +18,13 @@ struct DownloadResult {
     std::optional<Surface> picture;
 };
 
-// Downloads and decodes the image at exactly this address. Called on the search worker; every
-// call uses its own connection.
-DownloadResult downloadImageFrom(const std::string& address);
+// How the designed program names itself to image hosts.
+inline constexpr const char* kDesignedImageAgent = "NETINET Sample Program";
+
+// Downloads and decodes the image at exactly this address, naming the program as userAgent.
+// Called on the search worker; every call uses its own connection.
+DownloadResult downloadImageFrom(const std::string& address,
+                                 const std::string& userAgent = kDesignedImageAgent);
 
 // Body of one URL fetched through the platform's download service.
 struct FetchedBody {
@@ -29,7 +33,8 @@ struct FetchedBody {
     std::vector<std::uint8_t> bytes;
 };
 
-// Platform seam: fetches url, whatever its HTTP status, stopping once more than byteLimit
-// bytes have arrived. A read error in mid-transfer keeps the bytes read so far; a transfer
-// still going MaxExchangeDuration() after it began is not opened and keeps nothing.
-FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit);
+// Platform seam: fetches url as userAgent, whatever its HTTP status, stopping once more than
+// byteLimit bytes have arrived. A read error in mid-transfer keeps the bytes read so far; a
+// transfer still going MaxExchangeDuration() after it began is not opened and keeps nothing.
+FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit,
+                         const std::string& userAgent = kDesignedImageAgent);

@@ -62,7 +62,8 @@ void initialiseCurlOnce() {
 
 }  // namespace
 
-FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
+FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit,
+                         const std::string& userAgent) {
     initialiseCurlOnce();
     FetchedBody body;
     CurlEasy easy(curl_easy_init());
@@ -72,7 +73,7 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
     const auto timeout = IoTimeout();
     BodySink sink{&body, byteLimit, timeout};
     curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, "NETINET Sample Program");
+    curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, userAgent.c_str());
     curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);

@@ -54,11 +54,14 @@ bool readBody(HINTERNET request, IoClock::time_point deadline, std::size_t byteL
 }
 
 // Fetches url on the calling thread; WinINet blocks in it for up to its time-outs.
-FetchedBody fetchBlocking(const std::string& url, std::size_t byteLimit) {
+FetchedBody fetchBlocking(const std::string& url, std::size_t byteLimit,
+                          const std::string& userAgent) {
     const IoClock::time_point deadline = IoClock::now() + MaxExchangeDuration();
     FetchedBody body;
-    InternetHandle internet(InternetOpenW(L"NETINET Sample Program", INTERNET_OPEN_TYPE_PRECONFIG,
-                                          nullptr, nullptr, 0));
+    // Agents are printable ASCII.
+    const std::wstring agent(userAgent.begin(), userAgent.end());
+    InternetHandle internet(
+        InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) {
         return body;
     }
@@ -94,7 +97,8 @@ struct DownloadJob {
 
 }  // namespace
 
-FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
+FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit,
+                         const std::string& userAgent) {
     if (CancelRequested()) {
         return {};
     }
@@ -103,8 +107,8 @@ FetchedBody fetchUrlBody(const std::string& url, std::size_t byteLimit) {
     // leaves it behind when a cancel is requested; the download then ends by itself, at its
     // next chunk or time-out, or with the process.
     auto job = std::make_shared<DownloadJob>();
-    std::thread([job, url, byteLimit] {
-        FetchedBody body = fetchBlocking(url, byteLimit);
+    std::thread([job, url, byteLimit, userAgent] {
+        FetchedBody body = fetchBlocking(url, byteLimit, userAgent);
         const std::lock_guard<std::mutex> hold(job->mutex);
         job->body = std::move(body);
         job->done = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "http/service_config.h"
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/search/post_filter.h"
 #include "mosaic/search/search_state.h"
@@ -45,6 +46,7 @@ int runSearchCycle(const SearchCycleServices& services) {
         searchPostCount(replaceableCells, optionValue(OptionKey::ResultCount));
     const LinkSource& source =
         services.links ? services.links : designedLinkSource(services.search);
+    const bool showSensitive = serviceConfig().showSensitive;
 
     const PostFilter filter = currentPostFilter();
     int result = 0;
@@ -60,8 +62,8 @@ int runSearchCycle(const SearchCycleServices& services) {
         const std::string& url = link.name;
         // A name that cannot hold the whole address is never fetched: cutting it would name a
         // different image.
-        if (url.size() > kMaxTileNameLength || refused.contains(url) || isKnownUrl(url) ||
-            isUnwantedPost(filter, link)) {
+        if (url.size() > kMaxTileNameLength || (link.sensitive && !showSensitive) ||
+            refused.contains(url) || isKnownUrl(url) || isUnwantedPost(filter, link)) {
             continue;
         }
         if (queueNewImage(link, services, filter)) {

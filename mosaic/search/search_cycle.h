@@ -22,7 +22,7 @@ struct SearchCycleServices {
     LinkSource links = {};
 };
 
-// One search: asks the service, downloads each new image link and queues the pictures that
-// are not on the wall yet. Returns 1 when at least one image was queued, else 0. The caller
-// holds the application mutex.
+// One search: asks the service, downloads each new image link (a sensitive one only when the
+// configuration shows them) and queues the pictures that are not on the wall yet. Returns 1 when at
+// least one image was queued, else 0. The caller holds the application mutex.
 int runSearchCycle(const SearchCycleServices& services);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "http/program_version.h"
 #include "http/service_config.h"
 #include "http/service_operations.h"
 #include "mosaic/search/hashtag_timeline.h"
@@ -84,6 +85,13 @@ SearchCycleServices defaultSearchCycleServices() {
     if (serviceConfig().source == SearchSource::HashtagTimeline) {
         services.links = [](const std::string& keyword, std::int32_t postCount) {
             return hashtagTimelineLinks(keyword, postCount);
+        };
+    }
+    // The designed service's image hosts keep seeing the designed name; every other source's
+    // hosts see the program's own.
+    if (serviceConfig().source != SearchSource::Designed) {
+        services.download = [](const std::string& address) {
+            return downloadImageFrom(address, kProgramUserAgent);
         };
     }
     return services;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "mosaic/wall/app_state.h"
@@ -165,6 +166,8 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     Tile tile;
     tile.name = pin.entry.name;
     tile.originalUrl = pin.entry.originalUrl;
+    tile.origin.author = pin.entry.author;
+    tile.origin.postPage = pin.entry.postPage;
     tile.rect = cellRect(Cell{pin.entry.column, pin.entry.row});
     tile.replaceable = 0;
     if (!giveCellImage(tile, std::move(*pin.image))) {
@@ -175,21 +178,27 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     return true;
 }
 
-// The full-size address a list line names after its three keys ("orig=...,"), or empty. It is
-// read in a pass of its own so that the three keys read exactly as they always have. An
-// address the reader cut would copy as another one, and one decoding to a line end could not
-// be written back: the tile then offers the name's.
-std::string listedOriginalOf(std::string_view line) {
-    std::string listed;
-    std::array<KeyTarget, 4> table{
-        KeyTarget{"name", nullptr, nullptr}, KeyTarget{"x", nullptr, nullptr},
-        KeyTarget{"y", nullptr, nullptr}, KeyTarget{"orig", nullptr, &listed}};
-    applyKeyValueLine(line, table);
-    if (!table[3].found || table[3].truncated) {
-        return {};
+// The value of the field key ("key=...") that a list line names after its three keys, or
+// empty. Every value the program writes has its "," encoded, so the line splits at each ","
+// into its fields, and an address that holds "key=" is never taken for the field. A value the
+// reader cut would read as another one, and one decoding to a line end could not be written
+// back: the tile then goes without it.
+std::string listedFieldOf(std::string_view line, std::string_view key) {
+    if (!line.empty() && line.back() == '\n') {
+        line.remove_suffix(1);
     }
-    std::string original = PercentDecode(listed);
-    return listedOriginalUrl(original) ? original : std::string();
+    while (!line.empty()) {
+        const std::size_t comma = std::min(line.find(','), line.size());
+        const std::string_view field = line.substr(0, comma);
+        line.remove_prefix(std::min(comma + 1, line.size()));
+        if (field.size() > key.size() && field.starts_with(key) && field[key.size()] == '=') {
+            const std::string_view listed = field.substr(key.size() + 1);
+            std::string value = PercentDecode(listed);
+            return listed.size() <= kMaxValueBytes && listedOriginalUrl(value) ? value
+                                                                               : std::string();
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -238,13 +247,22 @@ std::optional<std::string> listedOriginalUrl(std::string_view originalUrl) {
 }
 
 std::string pinnedListLine(std::string_view name, std::int32_t column, std::int32_t row,
-                           std::string_view originalUrl) {
+                           std::string_view originalUrl, std::string_view author,
+                           std::string_view postPage) {
     std::string line =
         "name=" + std::string(name) + ",x=" + std::to_string(column) + ",y=" + std::to_string(row);
     // The reader takes a last value without a "," only when no key name occurs in it, which
     // an address rarely avoids; the closing "," ends it instead.
     if (const auto listed = listedOriginalUrl(originalUrl); !originalUrl.empty() && listed) {
         line += ",orig=" + *listed + ",";
+    }
+    for (const auto& [key, value] : {std::pair{"author", author}, std::pair{"page", postPage}}) {
+        if (const auto listed = listedOriginalUrl(value); !value.empty() && listed) {
+            if (!line.ends_with(',')) {
+                line += ',';
+            }
+            line.append(key).append("=").append(*listed).append(",");
+        }
     }
     return line + "\n";
 }
@@ -335,12 +353,14 @@ bool writePinnedList(const std::filesystem::path& path) {
         for (const Tile& tile : *grid) {
             if (tile.replaceable == 0) {
                 text += pinnedListLine(tile.name, tile.rect.left / state.tileWidth,
-                                       tile.rect.top / state.tileHeight, tile.originalUrl);
+                                       tile.rect.top / state.tileHeight, tile.originalUrl,
+                                       tile.origin.author, tile.origin.postPage);
             }
         }
     }
     for (const DormantPin& pin : state.dormantPins) {
-        text += pinnedListLine(pin.name, pin.column, pin.row, pin.originalUrl);
+        text += pinnedListLine(pin.name, pin.column, pin.row, pin.originalUrl, pin.author,
+                               pin.postPage);
     }
 
     // Replaced as a whole, so a failed write keeps the old list.
@@ -377,7 +397,12 @@ void loadPinnedTiles(const std::filesystem::path& path) {
             continue;
         }
         LoadingPin pin;
-        pin.entry = DormantPin{name, column, row, listedOriginalOf(line)};
+        pin.entry = DormantPin{name,
+                               column,
+                               row,
+                               listedFieldOf(line, "orig"),
+                               listedFieldOf(line, "author"),
+                               listedFieldOf(line, "page")};
         pin.onGrid =
             grid != nullptr && column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
         pin.file = pinnedFolder() / pinnedFileName(name);

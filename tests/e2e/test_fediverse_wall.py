@@ -38,6 +38,15 @@ def expected_pictures(tag, limit):
     return names
 
 
+def origin_of(tag, picture):
+    """(author, post page) of the post (or the boosted post) showing the picture."""
+    for post in timeline_results.timeline_posts(tag, ""):
+        shown = post["reblog"] or post
+        if any(a["preview_url"].endswith("/" + picture) for a in shown["media_attachments"]):
+            return shown["account"]["acct"], shown["url"]
+    raise AssertionError(picture)
+
+
 def timeline_requests(entries):
     return [e for e in entries if e.get("path", "").startswith(TIMELINE)]
 
@@ -186,14 +195,17 @@ class WallFromTheHashtagTimeline(service_programs.ProgramFixture, harness.WineTe
         self.clipboard_becomes(original)
 
         self.choose_on(program, 2, IDM_PIN_TILE)
-        listed = b"name=%s,x=2,y=0,orig=%s,\r\n" % (preview.encode(), original.encode())
+        author, page = origin_of("cats", expected[2])
+        listed = b"name=%s,x=2,y=0,orig=%s,author=%s,page=%s,\r\n" % (
+            preview.encode(), original.encode(), author.encode(), page.encode())
         pinned_list = workdir / "txts" / "kotei_jpgs.txt"
         self.wait_for("the pinned list", lambda: pinned_list.exists()
                       and pinned_list.read_bytes() == listed, 10)
         program.exit_command()
         self.assertEqual(program.wait_exit(), 0)
 
-        # Back after a restart, the pinned tile still copies the attachment's address.
+        # Back after a restart, the pinned tile still copies the attachment's address, and the
+        # list written at exit still names its author and post page.
         program = self.start(workdir)
         self.wait_for("the pinned tile in its cell", lambda: close_colours(
             LAYOUT.interior_mean(self.session.capture(program.hwnd, "fediverse-copy-restart"), 2),

@@ -110,5 +110,20 @@ class TimelineWithTokenTest(ServiceTestCase):
         self.assertEqual(self.running.log()[-1]["authorization"], "Bearer t0ken")
 
 
+class TimelineWithClosedFeedsTest(ServiceTestCase):
+    service_arguments = ("--hashtag-feeds", "public,disabled")
+
+    def test_the_instance_names_its_feeds_and_only_the_local_one_answers(self):
+        status, _, instance = fetch(self.service, "/api/v2/instance")
+        self.assertEqual(status, 200)
+        self.assertEqual(instance["configuration"]["timelines_access"]["hashtag_feeds"],
+                         {"local": "public", "remote": "disabled"})
+        self.assertEqual(fetch(self.service, TIMELINE + "cats")[0], 401)
+        status, _, posts = fetch(self.service, TIMELINE + "cats?local=true")
+        self.assertEqual(status, 200)
+        self.assertTrue(posts)
+        self.assertEqual(self.running.log()[-1]["local"], "true")
+
+
 if __name__ == "__main__":
     unittest.main()

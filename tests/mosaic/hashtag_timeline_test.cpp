@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -40,29 +41,33 @@ TEST(TimelineReply, TakesJpegImagesOfPostsAndBoostsAndPassesOverTheRest) {
     const std::string reply = recordedReply();
     ASSERT_FALSE(reply.empty());
 
-    const TimelinePage previews = readTimelinePage(reply, false, false);
+    const TimelinePage previews = readTimelinePage(reply, false);
     EXPECT_TRUE(previews.readable);
-    // The PNG, the sensitive post, the video and the gifv are passed over; the boost's own
-    // picture comes after the boosting post's (none).
+    // The PNG, the video and the gifv are passed over; the boost's own picture comes after
+    // the boosting post's (none); the sensitive post's is marked for the cycle to pass over.
     ASSERT_EQ(namesOf(previews.links), (std::vector<std::string>{kFiles + "001/small/aa11.jpeg",
-                                                                 kRemote + "003/small/CC33.JPG"}));
+                                                                 kRemote + "003/small/CC33.JPG",
+                                                                 kFiles + "004/small/dd44.jpg"}));
     EXPECT_EQ(previews.links[0].fetchUrl, previews.links[0].name);
     EXPECT_EQ(previews.links[0].original, kFiles + "001/original/aa11.jpeg");
     EXPECT_EQ(previews.links[1].original, kRemote + "003/original/CC33.JPG");
+    EXPECT_EQ((std::vector<bool>{previews.links[0].sensitive, previews.links[1].sensitive,
+                                 previews.links[2].sensitive}),
+              (std::vector<bool>{false, false, true}));
+    // A boosted picture names the boosted post's author and page, not the booster's.
+    EXPECT_EQ(previews.links[0].author, "ann");
+    EXPECT_EQ(previews.links[0].postPage, "https://social.example/@ann/113600000000000123");
+    EXPECT_EQ(previews.links[1].author, "cy@remote.example");
+    EXPECT_EQ(previews.links[1].postPage, "https://remote.example/@cy/113599999999999000");
     // The highest id of the page's own posts, not of the boosted one.
     EXPECT_EQ(previews.newestId, "113600000000000999");
 
-    const TimelinePage originals = readTimelinePage(reply, true, false);
+    const TimelinePage originals = readTimelinePage(reply, true);
     EXPECT_EQ(namesOf(originals.links),
               (std::vector<std::string>{kFiles + "001/original/aa11.jpeg",
-                                        kRemote + "003/original/CC33.JPG"}));
+                                        kRemote + "003/original/CC33.JPG",
+                                        kFiles + "004/original/dd44.jpg"}));
     EXPECT_EQ(originals.links[0].original, originals.links[0].name);
-
-    const TimelinePage withSensitive = readTimelinePage(reply, false, true);
-    EXPECT_EQ(
-        namesOf(withSensitive.links),
-        (std::vector<std::string>{kFiles + "001/small/aa11.jpeg", kRemote + "003/small/CC33.JPG",
-                                  kFiles + "004/small/dd44.jpg"}));
 }
 
 TEST(TimelineReply, MissingOrOddFieldsSkipOnlyWhatTheyConcern) {
@@ -79,7 +84,7 @@ TEST(TimelineReply, MissingOrOddFieldsSkipOnlyWhatTheyConcern) {
         R"({"type":"image","url":"https://h/o/sp ace.jpg","preview_url":"https://h/s/sp ace.jpg"},)" +
         "[], " + good + "]," + R"("reblog":"not a post","sensitive":"yes"},)" +
         R"({"id":"99","sensitive":null,"media_attachments":[)" + good + "]}]";
-    const TimelinePage page = readTimelinePage(reply, false, false);
+    const TimelinePage page = readTimelinePage(reply, false);
     EXPECT_TRUE(page.readable);
     EXPECT_EQ(namesOf(page.links),
               (std::vector<std::string>{"https://h/s/g.jpg", "https://h/s/g.jpg"}));
@@ -89,7 +94,7 @@ TEST(TimelineReply, MissingOrOddFieldsSkipOnlyWhatTheyConcern) {
     const TimelinePage tooLong =
         readTimelinePage(R"([{"media_attachments":[{"type":"image","url":")" + longName +
                              R"(","preview_url":")" + longName + R"("}]}])",
-                         false, false);
+                         false);
     EXPECT_TRUE(tooLong.links.empty()) << "a name a tile cannot hold";
 }
 
@@ -100,14 +105,13 @@ TEST(TimelineReply, BodiesThatAreNoListOfPostsGiveNothing) {
           std::string(R"([{"id":"1","media_attachments":[)"), std::string("[]"),
           std::string(200000, '[')}) {
         SCOPED_TRACE(body.substr(0, 40));
-        const TimelinePage page = readTimelinePage(body, false, false);
+        const TimelinePage page = readTimelinePage(body, false);
         EXPECT_TRUE(page.links.empty());
         EXPECT_TRUE(page.newestId.empty());
         EXPECT_EQ(page.readable, body == "[]");
     }
     EXPECT_FALSE(
-        readTimelinePage("[" + std::string(kMaxTimelineReplyBytes, ' ') + "]", false, false)
-            .readable);
+        readTimelinePage("[" + std::string(kMaxTimelineReplyBytes, ' ') + "]", false).readable);
 }
 
 TEST(TimelineRequest, TheFirstWordIsTheTagAndTheOthersAreFurtherTags) {
@@ -169,7 +173,8 @@ TEST(TimelineRateLimit, TooManyRequestsOrNoneLeftPauseUntilTheReset) {
     EXPECT_FALSE(rateLimitPause(FetchReply{}, now));
 }
 
-// A stand-in server: every fetch gets the next queued reply (or fails when none is left).
+// A stand-in server: every timeline fetch gets the next queued reply (or fails when none is
+// left); the instance description is always the same reply (none: the server does not answer).
 struct FakeServer {
     struct Answer {
         std::optional<unsigned> status;
@@ -177,7 +182,9 @@ struct FakeServer {
         std::string body;
     };
     std::vector<Answer> answers;
+    std::optional<Answer> instance = Answer{404u, {}, R"({"error":"Record not found"})"};
     std::vector<std::string> urls;
+    std::vector<std::string> instanceUrls;
     std::vector<FetchOptions> options;
     TimelineClock::time_point now = *parseIsoTime("2026-12-08T10:00:00Z");
     int refusals = 0;
@@ -186,15 +193,18 @@ struct FakeServer {
         return HashtagTimelineServices{
             [this](std::vector<char>& body, std::string_view url, const FetchOptions& sent,
                    FetchReply& reply) {
-                urls.emplace_back(url);
+                const bool describing = url.ends_with(kInstancePath);
+                (describing ? instanceUrls : urls).emplace_back(url);
                 options.push_back(sent);
-                if (answers.empty()) {
+                if (describing ? !instance : answers.empty()) {
                     body.clear();
                     reply = FetchReply{};
                     return false;
                 }
-                Answer answer = answers.front();
-                answers.erase(answers.begin());
+                Answer answer = describing ? *instance : answers.front();
+                if (!describing) {
+                    answers.erase(answers.begin());
+                }
                 body.assign(answer.body.begin(), answer.body.end());
                 reply.status = answer.status;
                 reply.headerLines = answer.headers;
@@ -216,18 +226,34 @@ class TimelineSearch : public ::testing::Test {
     }
     void TearDown() override { clearOptions(); }
 
+    // One search a timer tick after the last.
     std::vector<ImageLink> search(const std::string& keyword, std::int32_t count = 20) {
+        server.now += 10s;
         return fetchHashtagTimelineLinks(state, server.services(), config, keyword, count);
+    }
+
+    // A download that records each address and gives a picture whose size differs from the
+    // last, so that no two count as duplicates.
+    std::function<DownloadResult(const std::string&)> recordingDownload() {
+        return [this](const std::string& address) {
+            fetched.push_back(address);
+            DownloadResult result;
+            result.ok = true;
+            result.bytes.assign(fetched.size() * 10, 1);
+            result.picture = Surface::filled(4, 3);
+            return result;
+        };
     }
 
     HashtagTimelineState state;
     FakeServer server;
     ServiceConfig config;
+    std::vector<std::string> fetched;
 };
 
 TEST_F(TimelineSearch, IdentifiesItselfAndAsksOnlyForPostsNewerThanTheNewestSeen) {
     server.answers = {{200u, {}, recordedReply()}, {200u, {}, "[]"}, {200u, {}, "[]"}};
-    EXPECT_EQ(search("cats").size(), 2u);
+    EXPECT_EQ(search("cats").size(), 3u);
     EXPECT_TRUE(search("cats", 50).empty());
     EXPECT_TRUE(search("dogs").empty());
     EXPECT_EQ(server.urls,
@@ -253,30 +279,91 @@ TEST_F(TimelineSearch, ARefusalIsToldOnceAndAnUnreachableServerCostsNothingMore)
     EXPECT_TRUE(search("cats").empty());  // no reply at all
     EXPECT_EQ(server.refusals, 1);
     EXPECT_EQ(server.urls.size(), 3u);
-    EXPECT_FALSE(state.pausedUntil.has_value());
+    EXPECT_FALSE(state.pacing.pausedUntil.has_value());
 }
 
-TEST_F(TimelineSearch, ARateLimitStopsRequestsUntilItsReset) {
+TEST_F(TimelineSearch, ARateLimitStopsRequestsUntilItsResetAndTicksComeNoSoonerThanTheInterval) {
     server.answers = {{200u,
                        {"X-RateLimit-Remaining: 0", "X-RateLimit-Reset: 2026-12-08T10:02:00Z"},
                        recordedReply()},
                       {200u, {}, "[]"}};
-    EXPECT_EQ(search("cats").size(), 2u) << "the reply that says so still counts";
-    server.now += 119s;
+    EXPECT_EQ(search("cats").size(), 3u) << "the reply that says so still counts";
+    server.now += 99s;  // the next search comes a second before the reset
     EXPECT_TRUE(search("cats").empty());
     EXPECT_EQ(server.urls.size(), 1u);
-    server.now += 1s;
     search("cats");
     EXPECT_EQ(server.urls.size(), 2u);
 
-    server.answers = {{429u, {}, "Too many requests"}};
+    server.answers = {{429u, {"Retry-After: 120"}, "Too many requests"}};
     search("cats");
-    server.now += kDefaultRateLimitPause - 1s;
+    server.now += 109s;
     search("cats");
     EXPECT_EQ(server.urls.size(), 3u);
-    server.now += 1s;
     search("cats");
     EXPECT_EQ(server.urls.size(), 4u);
+
+    // A tick sooner than the source's interval asks nothing; the one after it does.
+    server.now += 10s;
+    state.pacing.lastRequest = server.now + 10s - kHashtagTimelineInterval + 1s;
+    search("cats");
+    EXPECT_EQ(server.urls.size(), 4u);
+    search("cats");
+    EXPECT_EQ(server.urls.size(), 5u);
+    EXPECT_EQ(server.instanceUrls,
+              std::vector<std::string>{"https://social.example/api/v2/instance"})
+        << "the instance is described once; an older server's 404 leaves the requests as they are";
+}
+
+TEST_F(TimelineSearch, TheInstanceDescriptionDecidesLocalOnlyOrNoRequestAtAll) {
+    const auto describing = [](const char* local, const char* remote) {
+        return FakeServer::Answer{200u,
+                                  {},
+                                  std::string(R"({"configuration":{"timelines_access":{)") +
+                                      R"("hashtag_feeds":{"local":")" + local + R"(","remote":")" +
+                                      remote + R"("}}}})"};
+    };
+    server.instance = describing("public", "authenticated");
+    server.answers = {{200u, {}, "[]"}, {200u, {}, "[]"}};
+    search("cats dogs");
+    search("cats dogs");
+    EXPECT_EQ(server.urls,
+              std::vector<std::string>(2,
+                                       "https://social.example/api/v1/timelines/tag/cats?limit=20"
+                                       "&only_media=true&local=true&any[]=dogs"));
+    EXPECT_EQ(server.instanceUrls.size(), 1u);
+    EXPECT_EQ(server.options.front().userAgent, std::string("tilvane/") + TILVANE_VERSION_TEXT);
+
+    // With a token, an authenticated feed is open.
+    state = {};
+    config.accessToken = "secret-token";
+    server.answers = {{200u, {}, "[]"}};
+    search("cats");
+    EXPECT_EQ(server.urls.back(),
+              "https://social.example/api/v1/timelines/tag/cats?limit=20&only_media=true");
+
+    state = {};
+    config.accessToken.clear();
+    server.instance = describing("disabled", "authenticated");
+    server.urls.clear();
+    search("cats");
+    search("cats");
+    EXPECT_TRUE(server.urls.empty());
+    EXPECT_EQ(server.refusals, 1) << "told once, naming the server";
+
+    // A server that does not answer is asked again; meanwhile the timeline is asked as always.
+    state = {};
+    server.instance.reset();
+    server.instanceUrls.clear();
+    server.answers = {{200u, {}, "[]"}, {200u, {}, "[]"}};
+    search("cats");
+    search("cats");
+    EXPECT_EQ(server.instanceUrls.size(), 2u);
+    EXPECT_EQ(server.urls.size(), 2u);
+    for (const char* odd : {"not json", R"({"configuration":{"timelines_access":[]}})",
+                            R"({"configuration":{"timelines_access":{"hashtag_feeds":)"
+                            R"({"local":"disabled","remote":null}}}})"}) {
+        EXPECT_EQ(readHashtagFeedAccess(odd, false), HashtagFeedAccess::AsAsked) << odd;
+    }
 }
 
 TEST_F(TimelineSearch, TheCycleFetchesEachLinkAsNamedAndKeepsItsOriginal) {
@@ -284,18 +371,10 @@ TEST_F(TimelineSearch, TheCycleFetchesEachLinkAsNamedAndKeepsItsOriginal) {
     createGroupCanvases();
     ASSERT_TRUE(setOption("serch_ken", 30));
     ASSERT_TRUE(setOption("original", 1));  // no ":orig" for a timeline's own addresses
-    std::vector<std::string> fetched;
     std::vector<std::int32_t> counts;
     SearchCycleServices services{
         {},
-        [&](const std::string& address) {
-            fetched.push_back(address);
-            DownloadResult result;
-            result.ok = true;
-            result.bytes.assign(fetched.size() * 10, 1);
-            result.picture = Surface::filled(4, 3);
-            return result;
-        },
+        recordingDownload(),
         [&](const std::string&, std::int32_t count) {
             counts.push_back(count);
             return std::vector<ImageLink>{
@@ -313,11 +392,36 @@ TEST_F(TimelineSearch, TheCycleFetchesEachLinkAsNamedAndKeepsItsOriginal) {
     resetAppState();
 }
 
+TEST_F(TimelineSearch, TheCycleFetchesSensitiveLinksOnlyWhenTheyAreShown) {
+    ASSERT_TRUE(setOption("serch_ken", 30));
+    ImageLink marked{"https://h/s/m.jpg", "https://h/s/m.jpg", "https://h/o/m.jpg"};
+    marked.sensitive = true;
+    const ImageLink plain{"https://h/s/p.jpg", "https://h/s/p.jpg", "https://h/o/p.jpg"};
+    SearchCycleServices services{
+        {},
+        recordingDownload(),
+        [&](const std::string&, std::int32_t) {
+            return std::vector<ImageLink>{marked, plain};
+        },
+    };
+    for (const bool shown : {false, true}) {
+        resetAppState();
+        createGroupCanvases();
+        fetched.clear();
+        config.showSensitive = shown;
+        setServiceConfig(config);
+        runSearchCycle(services);
+        EXPECT_EQ(fetched.size(), shown ? 2u : 1u);
+        EXPECT_EQ(fetched.back(), plain.fetchUrl);
+    }
+    setServiceConfig(ServiceConfig{});
+    resetAppState();
+}
+
 TEST_F(TimelineSearch, AnExitRequestedDuringADownloadStopsTheCycleBeforeTheNextLink) {
     resetAppState();
     createGroupCanvases();
     ASSERT_TRUE(setOption("serch_ken", 30));
-    std::vector<std::string> fetched;
     SearchCycleServices services{
         {},
         [&](const std::string& address) {

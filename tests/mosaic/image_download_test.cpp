@@ -42,6 +42,9 @@ TEST_F(ImageDownload, DecodesAJpegAndKeepsItsBytesExactly) {
     EXPECT_EQ(result.picture->width, 31);
     EXPECT_EQ(result.picture->height, 17);
     EXPECT_EQ(server.userAgents(), std::vector<std::string>{"NETINET Sample Program"});
+    // Another source's hosts are told the program's own name.
+    EXPECT_TRUE(downloadImageFrom(server.url("/media/a.jpg"), "tilvane/9.9").ok);
+    EXPECT_EQ(server.userAgents().back(), "tilvane/9.9");
 }
 
 TEST_F(ImageDownload, ReassemblesABodySentInPieces) {

@@ -134,26 +134,45 @@ TEST_F(PinnedTilesTest, PinnedTilesComeBackInTheirCellsAfterARestart) {
     EXPECT_EQ(gridTiles()->back().rect, (Rect{1350, 600, 1500, 750}));
 }
 
-TEST_F(PinnedTilesTest, ATimelineTileKeepsItsOriginalAddressThroughARestart) {
+TEST_F(PinnedTilesTest, ATimelineTileKeepsItsOriginalAddressAuthorAndPostPageThroughARestart) {
     rescaleGrid(750, 375);
-    // Commas, "=", "%" and every key name of the line inside the address.
+    // Commas, "=", "%" and every key name of the line inside the addresses.
     const std::string original = "https://files.example/name/x/y/orig=1,2%2C/original/abc.jpeg";
+    const std::string page = "https://social.example/@cy/1?orig=2,author=3&page=4";
     Tile& tile = placeImage("https://files.example/cache/small/abc.jpeg", Cell{4, 1});
     tile.originalUrl = original;
+    tile.origin.author = "cy@remote.example";
+    tile.origin.postPage = page;
     rightClickAndPin(tile);
-    placeImage("http://pbs.example/media/old.jpg", Cell{5, 1});
-    rightClickAndPin(gridTiles()->back());
-    EXPECT_EQ(readText(pinnedListPath()),
-              "name=https://files.example/cache/small/abc.jpeg,x=4,y=1,"
-              "orig=https://files.example/name/x/y/orig=1%2C2%252C/original/abc.jpeg,\n"
-              "name=http://pbs.example/media/old.jpg,x=5,y=1\n");
+    Tile& plain = placeImage("http://pbs.example/media/old.jpg", Cell{5, 1});
+    rightClickAndPin(plain);
+    Tile& unnamed = placeImage("http://pbs.example/media/new.jpg", Cell{6, 1});
+    unnamed.origin.postPage = "https://social.example/@dee/2";
+    rightClickAndPin(unnamed);
+    EXPECT_EQ(
+        readText(pinnedListPath()),
+        "name=https://files.example/cache/small/abc.jpeg,x=4,y=1,"
+        "orig=https://files.example/name/x/y/orig=1%2C2%252C/original/abc.jpeg,"
+        "author=cy@remote.example,page=https://social.example/@cy/1?orig=2%2Cauthor=3&page=4,\n"
+        "name=http://pbs.example/media/old.jpg,x=5,y=1\n"
+        "name=http://pbs.example/media/new.jpg,x=6,y=1,page=https://social.example/@dee/2,\n");
 
     restart(750, 375);
-    ASSERT_EQ(gridTiles()->size(), 2u);
-    EXPECT_EQ(gridTiles()->front().originalUrl, original);
-    EXPECT_EQ(originalAddressOf(gridTiles()->front()), original);
-    EXPECT_EQ(gridTiles()->back().originalUrl, "");
-    EXPECT_EQ(originalAddressOf(gridTiles()->back()), "http://pbs.example/media/old.jpg:orig");
+    ASSERT_EQ(gridTiles()->size(), 3u);
+    const Tile& back = gridTiles()->front();
+    EXPECT_EQ(back.originalUrl, original);
+    EXPECT_EQ(originalAddressOf(back), original);
+    EXPECT_EQ(back.origin.author, "cy@remote.example");
+    EXPECT_EQ(back.origin.postPage, page);
+    const Tile& unnamedBack = gridTiles()->back();
+    EXPECT_EQ(unnamedBack.originalUrl, "") << "a page holds no full-size address";
+    EXPECT_EQ(unnamedBack.origin.author, "");
+    EXPECT_EQ(unnamedBack.origin.postPage, "https://social.example/@dee/2");
+    const Tile& old = *std::next(gridTiles()->begin());
+    EXPECT_EQ(old.origin.author, "");
+    EXPECT_EQ(old.origin.postPage, "");
+    EXPECT_EQ(old.originalUrl, "");
+    EXPECT_EQ(originalAddressOf(old), "http://pbs.example/media/old.jpg:orig");
 
     // The list written again after the restart is the same, byte for byte.
     const std::string before = readText(pinnedListPath());

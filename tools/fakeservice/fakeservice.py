@@ -37,6 +37,9 @@ def parse_arguments(argv):
     parser.add_argument("--access-token-secret", help="secret of the preissued access token")
     parser.add_argument("--timeline-token",
                         help="the hashtag timeline answers only requests with this bearer token")
+    parser.add_argument("--hashtag-feeds", metavar="LOCAL,REMOTE",
+                        help="the instance description names these hashtag feed accesses "
+                        "(public, authenticated or disabled) and the timeline keeps to them")
     parser.add_argument("--misbehave", action="append", default=[], metavar="JSON",
                         help="arm a misbehaviour at start (repeatable), as for POST /_test/misbehave")
     parser.add_argument("--media-dir", type=Path, default=HERE / "media")
@@ -95,6 +98,9 @@ def main(argv=None) -> int:
     service.photo_fresh = args.photo_fresh
     preissued = service.issue_access_token(args.access_token, args.access_token_secret)
     service.timeline_token = args.timeline_token
+    if args.hashtag_feeds:
+        local, _, remote = args.hashtag_feeds.partition(",")
+        service.hashtag_feeds = {"local": local, "remote": remote or local}
     for item in args.armed:
         service.misbehaviours.arm(item)
 

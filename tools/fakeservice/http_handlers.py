@@ -221,6 +221,8 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             reply = self.search_reply(path, params, entry)
         elif path.startswith(timeline_results.TIMELINE_PREFIX):
             reply = self.timeline_reply(path, query_pairs, entry)
+        elif path == timeline_results.INSTANCE_PATH:
+            reply = self.instance_reply(entry)
         elif path == REQUEST_TOKEN_PATH:
             reply = self.request_token_reply(path, params, entry)
         elif path == ACCESS_TOKEN_PATH:
@@ -363,12 +365,16 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         entry["image_set"] = search_results.image_set_for(tag)
         entry["limit"] = timeline_results.parse_limit(values.get("limit"))
         entry["since_id"] = values.get("since_id")
+        entry["local"] = values.get("local")
         entry["user_agent"] = self.headers.get("User-Agent")
         authorization = self.headers.get("Authorization")
         entry["authorization"] = authorization
         if self.command not in ("GET", "HEAD"):
             return json_reply(404, {"error": "Record not found"})
         if service.timeline_token and authorization != "Bearer " + service.timeline_token:
+            return json_reply(401, {"error": "This method requires an authenticated user"})
+        feeds = service.hashtag_feeds
+        if feeds and feeds["local" if values.get("local") == "true" else "remote"] != "public":
             return json_reply(401, {"error": "This method requires an authenticated user"})
         # With photographs given, the "photos" tag is a timeline that grows with each request.
         names = service.timeline_photos() if entry["image_set"] == "photos" else None
@@ -379,6 +385,13 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         entry["rate_limit_remaining"] = remaining
         return Reply(200, body, "application/json; charset=utf-8",
                      self.rate_limit_headers(remaining))
+
+    def instance_reply(self, entry) -> Reply:
+        """The server's description: with --hashtag-feeds, how open its hashtag feeds are;
+        without, as a server older than the setting describes itself."""
+        entry["user_agent"] = self.headers.get("User-Agent")
+        body = timeline_results.build_instance_reply(self.server.service.hashtag_feeds)
+        return Reply(200, body, "application/json; charset=utf-8")
 
     def rate_limit_headers(self, remaining, reset_seconds=300):
         reset = time.strftime("%Y-%m-%dT%H:%M:%S.000Z", time.gmtime(time.time() + reset_seconds))

@@ -59,6 +59,8 @@ class ServiceState:
         self.photos: list[str] = []
         self.photo_fresh = 8
         self.timeline_token = None
+        # {"local": ..., "remote": ...} of a server that limits its hashtag feeds, else None.
+        self.hashtag_feeds = None
         self._timeline_requests = 0
         self._timeline_photo_requests = 0
 

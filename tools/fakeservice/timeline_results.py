@@ -7,6 +7,7 @@ import time
 import search_results
 
 TIMELINE_PREFIX = "/api/v1/timelines/tag/"
+INSTANCE_PATH = "/api/v2/instance"
 MAX_LIMIT = 40
 DEFAULT_LIMIT = 20
 FIRST_POST_ID = 113_600_000_000_000_000
@@ -96,3 +97,19 @@ def build_timeline_reply(tag, image_base, limit, since_id=None, only_media=False
     if only_media:
         posts = [p for p in posts if p["media_attachments"] or (p["reblog"] or {}).get("media_attachments")]
     return json.dumps(posts[:limit], separators=(",", ":"), ensure_ascii=False).encode("utf-8")
+
+
+def build_instance_reply(hashtag_feeds=None):
+    """GET /api/v2/instance, trimmed to what a reader of the feeds looks at; the
+    timelines_access part only for a server that names it (Mastodon 4.5 and later)."""
+    configuration = {"statuses": {"max_characters": 500, "max_media_attachments": 4},
+                     "media_attachments": {"image_size_limit": 16777216}}
+    if hashtag_feeds is not None:
+        configuration["timelines_access"] = {
+            "live_feeds": {"local": "public", "remote": "public"},
+            "hashtag_feeds": dict(hashtag_feeds),
+            "trending_link_feeds": {"local": "public", "remote": "public"},
+        }
+    reply = {"domain": "fake.invalid", "title": "Fake social", "version": "4.5.0",
+             "source_url": "https://fake.invalid/source", "configuration": configuration}
+    return json.dumps(reply).encode("utf-8")
