@@ -52,6 +52,16 @@ std::optional<std::string> usableServiceUrl(std::string url) {
 
 }  // namespace
 
+std::string_view takeConfigLine(std::string_view& text) {
+    const auto lineEnd = text.find('\n');
+    std::string_view line = text.substr(0, lineEnd);
+    text.remove_prefix(lineEnd == std::string_view::npos ? text.size() : lineEnd + 1);
+    if (line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
 std::string_view serviceSourceName(SearchSource source) {
     for (const auto& [text, named] : kSourceNames) {
         if (named == source) {
@@ -76,12 +86,7 @@ ServiceConfig ParseServiceConfig(std::string_view text) {
     ServiceConfig config;
     bool urlGiven = false;
     while (!text.empty()) {
-        const auto lineEnd = text.find('\n');
-        std::string_view line = text.substr(0, lineEnd);
-        text.remove_prefix(lineEnd == std::string_view::npos ? text.size() : lineEnd + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
+        const std::string_view line = takeConfigLine(text);
         const auto equals = line.find('=');
         if (line.empty() || line.starts_with('#') || equals == std::string_view::npos) {
             continue;

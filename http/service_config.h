@@ -57,6 +57,9 @@ struct ServiceConfig {
     bool operator==(const ServiceConfig&) const = default;
 };
 
+// The first line of text without its "\n" or "\r\n", taken off text.
+std::string_view takeConfigLine(std::string_view& text);
+
 // The value of source= that names the source ("twitter" for the built-in service).
 std::string_view serviceSourceName(SearchSource source);
 

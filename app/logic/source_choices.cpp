@@ -127,12 +127,7 @@ std::string rewrittenServiceText(std::string_view text, const SourceChoices& cho
         written[key] = true;
     };
     while (!text.empty()) {
-        const auto lineEnd = text.find('\n');
-        std::string_view line = text.substr(0, lineEnd);
-        text.remove_prefix(lineEnd == std::string_view::npos ? text.size() : lineEnd + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
+        const std::string_view line = takeConfigLine(text);
         if (const auto key = pageKeyOf(line)) {
             put(*key);
         } else {
