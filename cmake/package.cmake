@@ -8,6 +8,8 @@ install(DIRECTORY DESTINATION kotei_tiles/olds)
 # the program's defaults without these files stay the designed service and its keyword.
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/service.txt"
               "${PROJECT_SOURCE_DIR}/packaging/tva_option.txt" DESTINATION txts)
+# The download opts in to what a person would want; without the file the designed start stays.
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/wall.txt" DESTINATION txts)
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/README.txt" DESTINATION .)
 install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION . RENAME LICENSE.txt)
 
