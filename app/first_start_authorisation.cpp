@@ -21,8 +21,10 @@ void openInBrowser(const std::string& address) {
 namespace {
 
 void reportAuthorisationFailure(HWND owner) {
-    MessageBoxW(owner, L"認証に失敗しました。次回起動時に再度認証します。", L"認証失敗",
-                MB_OK | MB_ICONWARNING);
+    MessageBoxW(owner,
+                L"認証に失敗しました。次回起動時に再度認証します。"
+                L"設定 → 取得元 で別の取得元も選べます。",
+                L"認証失敗", MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace

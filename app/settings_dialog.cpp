@@ -13,6 +13,7 @@
 #include "app/display_page.h"
 #include "app/logic/dialog_choices.h"
 #include "app/shell_state.h"
+#include "app/source_page.h"
 #include "app/window_geometry.h"
 #include "http/code_page.h"
 #include "mosaic/search/search_state.h"
@@ -38,14 +39,16 @@ struct PageKind {
 INT_PTR CALLBACK generalPageProcedure(HWND page, UINT message, WPARAM, LPARAM);
 INT_PTR CALLBACK enlargedPageProcedure(HWND page, UINT message, WPARAM, LPARAM);
 
-constexpr std::array<PageKind, 3> kPageKinds{{
+constexpr std::array<PageKind, 4> kPageKinds{{
     {L"全般", IDD_SETTINGS_GENERAL, generalPageProcedure},
     {L"拡大表示", IDD_SETTINGS_ENLARGED, enlargedPageProcedure},
+    {L"取得元", IDD_SETTINGS_SOURCE, sourcePageProcedure},
     {L"表示", IDD_SETTINGS_DISPLAY, displayPageProcedure},
 }};
 constexpr std::size_t kGeneralPage = 0;
 constexpr std::size_t kEnlargedPage = 1;
-constexpr std::size_t kDisplayPage = 2;
+constexpr std::size_t kSourcePage = 2;
+constexpr std::size_t kDisplayPage = 3;
 
 // The pages while the dialog is open; OK reads their controls.
 struct SettingsPages {
@@ -164,16 +167,19 @@ INT_PTR onInitDialog(HWND dialog) {
     return TRUE;
 }
 
+void showPage(HWND dialog, std::size_t shown) {
+    HWND tabs = tabsOf(dialog);
+    InvalidateRect(tabs, nullptr, TRUE);
+    for (std::size_t i = 0; i < kPageKinds.size(); ++i) {
+        ShowWindow(pages().page[i], i == shown ? SW_SHOW : SW_HIDE);
+    }
+}
+
 INT_PTR onNotify(HWND dialog, const NMHDR& header) {
     if (header.idFrom != IDC_SETTINGS_TABS || header.code != TCN_SELCHANGE) {
         return FALSE;
     }
-    HWND tabs = tabsOf(dialog);
-    InvalidateRect(tabs, nullptr, TRUE);
-    const auto shown = static_cast<std::size_t>(TabCtrl_GetCurSel(tabs));
-    for (std::size_t i = 0; i < kPageKinds.size(); ++i) {
-        ShowWindow(pages().page[i], i == shown ? SW_SHOW : SW_HIDE);
-    }
+    showPage(dialog, static_cast<std::size_t>(TabCtrl_GetCurSel(tabsOf(dialog))));
     return TRUE;
 }
 
@@ -183,6 +189,12 @@ void endSettings(HWND dialog, INT_PTR result) {
 }
 
 INT_PTR onOk(HWND dialog) {
+    // The one page whose choices can be refused goes first, so a refused OK stores nothing.
+    if (!storeSourcePage(pages().page[kSourcePage])) {
+        TabCtrl_SetCurSel(tabsOf(dialog), static_cast<int>(kSourcePage));
+        showPage(dialog, kSourcePage);
+        return TRUE;
+    }
     if (storeSettingsChoices(choicesOfPages(pages()))) {
         resumeSearch();
     }
@@ -225,5 +237,6 @@ bool showSettingsDialog(HWND owner) {
     pages() = SettingsPages{};
     DialogBoxParamW(shellState().instance, MAKEINTRESOURCEW(IDD_SETTINGS), owner, settingsProcedure,
                     0);
+    settleSourceChange();
     return pages().stored;
 }

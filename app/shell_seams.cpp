@@ -18,8 +18,8 @@ void runPinAuthorisation(HINSTANCE) {
 }
 
 void ensureCredentials(HINSTANCE instance) {
-    // A public hashtag timeline needs no signed requests, so no token and no PIN.
-    if (serviceConfig().source == SearchSource::HashtagTimeline) {
+    // The other sources read public feeds: no signed requests, so no token and no PIN.
+    if (serviceConfig().source != SearchSource::Designed) {
         return;
     }
     if (!LoadCredentialFile()) {

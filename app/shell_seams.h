@@ -8,8 +8,8 @@
 void loadPinnedTilesAtStartup();
 
 // Reads ./txts/key.txt, running the PIN authorisation first when it holds no token, and
-// publishes the process-lifetime credentials. Does nothing when ./txts/service.txt chose the
-// hashtag timeline, which needs neither.
+// publishes the process-lifetime credentials. Does nothing when ./txts/service.txt chose
+// another source than the designed service: the others need neither.
 void ensureCredentials(HINSTANCE instance);
 
 // Obtains an access token through the service's PIN flow (browser, PIN dialog) and stores

@@ -21,7 +21,7 @@ void enableItem(HMENU menu, UINT command, bool enabled) {
 }
 
 std::string currentSourceName() {
-    return std::string(sourceName(serviceConfig().source));
+    return std::string(serviceSourceName(serviceConfig().source));
 }
 
 // The grid tile the selection copy stands for, or none.

@@ -4,7 +4,10 @@
 install(TARGETS tilvane RUNTIME DESTINATION .)
 install(DIRECTORY DESTINATION txts)
 install(DIRECTORY DESTINATION kotei_tiles/olds)
-install(FILES "${PROJECT_SOURCE_DIR}/packaging/service.txt" DESTINATION txts)
+# The package starts on an open source with a keyword of its own, so its wall fills at once;
+# the program's defaults without these files stay the designed service and its keyword.
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/service.txt"
+              "${PROJECT_SOURCE_DIR}/packaging/tva_option.txt" DESTINATION txts)
 # The download opts in to what a person would want; without the file the designed start stays.
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/wall.txt" DESTINATION txts)
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/README.txt" DESTINATION .)

@@ -16,13 +16,17 @@
 //   ca_bundle=path/to/ca.pem          a PEM file of extra trusted roots, relative to the
 //                                     working directory or absolute; added to the
 //                                     system's roots
-//   source=mastodon                   search the public hashtag timeline of the
-//                                     Mastodon-compatible server at service_url instead
-//                                     ("twitter", or no source, keeps the built-in service)
+//   source=twitter|mastodon|misskey|flickr|bluesky
+//                                     where the pictures come from ("twitter", or no
+//                                     source, keeps the built-in service); without a
+//                                     service_url Flickr uses https://api.flickr.com and
+//                                     Bluesky https://public.api.bsky.app, the others the
+//                                     built-in address
 //   access_token=...                  sent as a bearer token to a server that does not show
 //                                     its timelines anonymously (the hashtag timeline only)
 //   show_sensitive=1                  also show pictures of posts marked sensitive
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +34,8 @@ inline constexpr const char* kDefaultServiceUrl = "https://api.twitter.com";
 // A configuration file larger than this is not read at all.
 inline constexpr std::size_t kMaxServiceConfigBytes = 64 * 1024;
 inline constexpr const char* kServiceConfigPath = "./txts/service.txt";
+inline constexpr const char* kFlickrServiceUrl = "https://api.flickr.com";
+inline constexpr const char* kBlueskyServiceUrl = "https://public.api.bsky.app";
 
 enum class SearchSource {
     Designed,         // the built-in service's signed keyword search
@@ -47,10 +53,19 @@ struct ServiceConfig {
     SearchSource source = SearchSource::Designed;
     std::string accessToken;  // empty: the timeline is read anonymously
     bool showSensitive = false;
+
+    bool operator==(const ServiceConfig&) const = default;
 };
 
-// The name a configuration file gives the source ("twitter", "mastodon", ...).
-std::string_view sourceName(SearchSource source);
+// The first line of text without its "\n" or "\r\n", taken off text.
+std::string_view takeConfigLine(std::string_view& text);
+
+// The value of source= that names the source ("twitter" for the built-in service).
+std::string_view serviceSourceName(SearchSource source);
+
+// The address a source uses when service_url names none: Flickr's and Bluesky's public
+// hosts; the other sources have no public host of their own and fall back to the built-in.
+std::string_view defaultServiceUrl(SearchSource source);
 
 // Reads a configuration text; never fails (what it cannot use stays built-in).
 ServiceConfig ParseServiceConfig(std::string_view text);
@@ -65,6 +80,10 @@ void setServiceConfig(const ServiceConfig& config);
 
 // A copy of the process's configuration.
 ServiceConfig serviceConfig();
+
+// Counts the configurations made current, so that what a source remembers between cycles
+// can be dropped when another configuration has taken over.
+std::uint64_t serviceConfigGeneration();
 
 // The address of an endpoint on the API host: the service URL followed by path
 // (which starts with '/').

@@ -32,7 +32,7 @@
 // Enlarged view: a captionless dialog without controls.
 #define IDD_ENLARGED_VIEW 103
 
-// Settings dialog: the outer dialog with its tab control, and its two pages.
+// Settings dialog: the outer dialog with its tab control, and its pages.
 #define IDD_SETTINGS 121
 #define IDC_SETTINGS_TABS 1039
 #define IDD_SETTINGS_GENERAL 106
@@ -62,6 +62,15 @@
 #define IDC_UNHIDE 1109
 #define IDC_DORMANT_PINS 1110
 #define IDC_DROP_DORMANT_PIN 1111
+
+// The "取得元" page: where the pictures come from, in txts/service.txt.
+#define IDD_SETTINGS_SOURCE 131
+#define IDC_SOURCE_LIST 1121
+#define IDC_SERVER_LABEL 1122
+#define IDC_SERVER_URL 1123
+#define IDC_ACCESS_TOKEN 1124
+#define IDC_SHOW_SENSITIVE 1125
+#define IDC_SOURCE_MEANING 1126
 
 // The program's icon in Explorer (program.rc); the window class keeps the system's icon.
 #define IDI_PROGRAM 1

@@ -48,7 +48,7 @@ std::vector<std::string> skipWordsOf(std::string_view line) {
 }
 
 PostFilter currentPostFilter() {
-    return PostFilter{std::string(sourceName(serviceConfig().source)),
+    return PostFilter{std::string(serviceSourceName(serviceConfig().source)),
                       skipWordsOf(wallOptionText(WallOption::SkipWords)),
                       wallOptionIsOn(WallOption::SimilarSkip)};
 }

@@ -13,6 +13,7 @@
 #include "mosaic/search/hashtag_timeline.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/search/search_worker.h"
+#include "mosaic/search/source_memory.h"
 #include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
 
@@ -62,6 +63,7 @@ void serveSearchCycles() {
         const std::optional<SearchCycleServices> services = std::exchange(loop.services, {});
         hold.unlock();
         try {
+            forgetSourceMemoryAfterChange();
             runSearchWorker(services ? *services : defaultSearchCycleServices());
         } catch (...) {
             // A cycle that failed half-way queued nothing that a paint could place; the next

@@ -50,17 +50,23 @@ class PackageTest(unittest.TestCase):
         self.assertTrue((self.top / "kotei_tiles" / "olds").is_dir())
         self.assertEqual((self.top / "tilvane.exe").read_bytes(), harness.TILVANE_EXE.read_bytes())
         self.assertFalse((self.top / "txts" / "key.txt").exists())
-        self.assertFalse((self.top / "txts" / "tva_option.txt").exists())
         self.assertIn("MIT License", (self.top / "LICENSE.txt").read_text())
         readme = (self.top / "README.txt").read_text(encoding="utf-8")
         self.assertIn("認証処理(Tilvane)", readme)
         self.assertIn("How to use it", readme)
+        self.assertIn("設定 → 取得元", "\n".join(readme.splitlines()[:8]))
 
-    def test_example_service_file_names_every_key_and_sets_none(self):
+    def test_starts_on_an_open_source_with_a_keyword_of_its_own(self):
+        """Flickr's public feed needs no account and no server; every other key is shown
+        commented out, and the option file holds only the keyword."""
         lines = (self.top / "txts" / "service.txt").read_text().splitlines()
         for key in SERVICE_KEYS:
-            self.assertTrue(any(line.startswith("#" + key + "=") for line in lines), key)
-        self.assertEqual([line for line in lines if line.strip() and not line.startswith("#")], [])
+            if key != "source":
+                self.assertTrue(any(line.startswith("#" + key + "=") for line in lines), key)
+        self.assertEqual([line for line in lines if line.strip() and not line.startswith("#")],
+                         ["source=flickr"])
+        options = harness.parse_option_file((self.top / "txts" / "tva_option.txt").read_bytes())
+        self.assertEqual(options, {"kensaku_word": b"landscape nature"})
 
     def test_wall_file_brings_the_last_wall_back_with_fitted_smooth_tiles(self):
         lines = (self.top / "txts" / "wall.txt").read_text().splitlines()

@@ -27,7 +27,8 @@ IDC_PIN_EDIT = 1001  # resources/resource.h
 DIALOG_CLASS = "#32770"
 PIN_TITLE = "認証処理(Tilvane)"
 FAILURE_TITLE = "認証失敗"
-FAILURE_TEXT = "認証に失敗しました。次回起動時に再度認証します。"
+FAILURE_TEXT = ("認証に失敗しました。次回起動時に再度認証します。"
+                "設定 → 取得元 で別の取得元も選べます。")
 SEARCH_PATH = "/1.1/search/tweets.json"
 DOCS_SCREENSHOT = harness.SOURCE_DIR / "docs" / "pin-dialog.png"
 

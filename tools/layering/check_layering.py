@@ -15,7 +15,7 @@ import sys
 ROOMS = {
     "app": ({"app/logic", "search", "wall", "raster", "http", "oauth", "settings", "resources"},
             "tilvane"),
-    "app/logic": ({"raster", "settings"}, "tilvane_app_logic"),
+    "app/logic": ({"raster", "http", "settings"}, "tilvane_app_logic"),
     "search": ({"wall", "raster", "http", "oauth", "settings"}, "tilvane_search"),
     "wall": ({"raster", "oauth", "settings"}, "tilvane_wall"),
     "raster": (set(), "tilvane_raster"),
