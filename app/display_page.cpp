@@ -4,6 +4,7 @@
 #include "app/logic/display_choices.h"
 #include "app/logon_shortcut.h"
 #include "http/code_page.h"
+#include "mosaic/wall/compositing.h"
 #include "resources/resource.h"
 
 namespace {
@@ -41,7 +42,9 @@ INT_PTR CALLBACK displayPageProcedure(HWND page, UINT message, WPARAM, LPARAM) {
 }
 
 void storeDisplayPage(HWND page) {
-    storeDisplayChoices(choicesOfPage(page));
+    if (storeDisplayChoices(choicesOfPage(page)).tileLookChanged) {
+        remakeCellCopies();
+    }
     const bool start = isChecked(page, IDC_START_AT_LOGON);
     if (start != startsAtLogOn()) {
         setStartAtLogOn(start);

@@ -84,6 +84,30 @@ bool isNewerId(std::string_view id, std::string_view than) {
     return id.size() != than.size() ? id.size() > than.size() : id > than;
 }
 
+// meta.focus of a media attachment: both coordinates numbers within [-1, 1], else none.
+std::optional<std::pair<float, float>> focusOf(const Json& attachment) {
+    const Json* focus = &attachment;
+    for (const char* key : {"meta", "focus"}) {
+        const auto found = focus->find(key);
+        if (found == focus->end() || !found->is_object()) {
+            return std::nullopt;
+        }
+        focus = &*found;
+    }
+    const auto coordinate = [&](const char* key) -> std::optional<float> {
+        const auto found = focus->find(key);
+        if (found == focus->end() || !found->is_number()) {
+            return std::nullopt;
+        }
+        const double value = found->get<double>();
+        return value >= -1.0 && value <= 1.0 ? std::optional(static_cast<float>(value))
+                                             : std::nullopt;
+    };
+    const auto x = coordinate("x");
+    const auto y = coordinate("y");
+    return x && y ? std::optional(std::pair(*x, *y)) : std::nullopt;
+}
+
 void takeImages(const Json& post, bool original, bool showSensitive,
                 std::vector<ImageLink>& links) {
     const auto sensitive = post.find("sensitive");
@@ -107,6 +131,7 @@ void takeImages(const Json& post, bool original, bool showSensitive,
             continue;
         }
         links.push_back(ImageLink{*chosen, *chosen, *url});
+        links.back().focus = focusOf(attachment);
     }
 }
 

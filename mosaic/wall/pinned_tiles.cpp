@@ -15,6 +15,7 @@
 #include "mosaic/wall/selection.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
+#include "mosaic/wall/tile_look.h"
 #include "oauth/percent_encoding.h"
 #include "settings/file_open.h"
 #include "settings/file_replace.h"
@@ -155,6 +156,7 @@ struct LoadingPin {
     std::filesystem::path file;
     std::vector<std::uint8_t> bytes;
     std::optional<ScaledPicture> picture;
+    std::int32_t look = 0;
 };
 
 void loadPinnedImage(LoadingPin& pin, std::int32_t cellWidth, std::int32_t cellHeight) {
@@ -162,7 +164,8 @@ void loadPinnedImage(LoadingPin& pin, std::int32_t cellWidth, std::int32_t cellH
     if (!bytes) {
         return;
     }
-    pin.picture = decodePictureScaled(*bytes, cellWidth, cellHeight);
+    pin.look = chosenTileLook();
+    pin.picture = decodePictureScaled(*bytes, cellWidth, cellHeight, cellLookOf(pin.look, {}));
     if (pin.picture) {
         pin.bytes = std::move(*bytes);
     }
@@ -184,6 +187,7 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
                                      std::move(pin.picture->picture))) {
         return false;
     }
+    tile.copyLook = pin.look;
     grid.push_back(std::move(tile));
     pinTileCount();
     return true;
