@@ -1,14 +1,16 @@
 """How a picture becomes a tile, chosen in txts/wall.txt: the designed nearest-pixel stretch
 shows fine black and white stripes as pure black or white, the area average as grey, and the
 fill look shows the middle half of a 2:1 picture. The fake service serves the test's own
-pictures (PNG bytes under the names its "cats" set uses)."""
+pictures (PNG bytes under the names its "cats" set uses). With TILVANE_E2E_DOCS=1 the test
+also writes docs/tile-filter-side-by-side.png: the same wall picked and averaged."""
 
+import os
 import shutil
 import subprocess
 import unittest
 
 import harness
-from service_programs import ServiceProgramTestCase
+import service_programs
 from wall_pixels import RED, WallLayout, close_colours, mean_colour
 
 LAYOUT = WallLayout(755, 380)
@@ -36,11 +38,11 @@ def interior_pixels(image, index, inset=10):
             for x in range(left + inset, right - inset)}
 
 
-class TileLook(ServiceProgramTestCase):
+class TileLook(service_programs.ProgramFixture, harness.WineTestCase):
     BASE_OPTIONS = OPTIONS
 
     def setUp(self):
-        harness.WineTestCase.setUp(self)
+        super().setUp()
         media = self.session.tmp / "tile-look-media"
         if not media.exists():
             shutil.copytree(harness.SOURCE_DIR / "tools" / "fakeservice" / "media", media)
@@ -72,10 +74,11 @@ class TileLook(ServiceProgramTestCase):
         averaged = self.wall_in("tile-look-averaged", tile_filter=1, tile_fit=0)
         filled = self.wall_in("tile-look-filled", tile_filter=0, tile_fit=1)
         artifacts = self.session.artifacts
+        side_by_side = (harness.SOURCE_DIR / "docs" if os.environ.get("TILVANE_E2E_DOCS") == "1"
+                        else artifacts) / "tile-filter-side-by-side.png"
         subprocess.run(["convert", str(artifacts / "tile-look-picked.ppm"),
                         str(artifacts / "tile-look-averaged.ppm"), "-bordercolor", "white",
-                        "-border", "4", "+append", str(artifacts / "tile-filter-side-by-side.png")],
-                       check=True, timeout=60)
+                        "-border", "4", "+append", str(side_by_side)], check=True, timeout=60)
         for index in range(STRIPED):
             with self.subTest(cell=index):
                 self.assertLessEqual(interior_pixels(picked, index), {WHITE, BLACK})
