@@ -8,14 +8,12 @@
 #include <system_error>
 #include <vector>
 
-#include "mosaic/raster/image_limits.h"
-#include "mosaic/raster/picture_decoder.h"
 #include "mosaic/wall/app_state.h"
+#include "mosaic/wall/image_file.h"
 #include "mosaic/wall/parallel_work.h"
 #include "mosaic/wall/selection.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
-#include "mosaic/wall/tile_look.h"
 #include "oauth/percent_encoding.h"
 #include "settings/file_open.h"
 #include "settings/file_replace.h"
@@ -86,23 +84,6 @@ bool fileExists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, error);
 }
 
-std::optional<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size == 0 || size > kMaxImageBytes) {
-        return std::nullopt;
-    }
-    UniqueFile file = openFile(path, "rb");
-    if (!file) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 // Another pin (in the grid or dormant) that keeps its image in the same file.
 bool fileSharedWithOtherPin(const Tile& unpinned, const std::string& fileName) {
     if (const CanvasList* grid = gridTiles()) {
@@ -154,25 +135,11 @@ struct LoadingPin {
     DormantPin entry;
     bool onGrid = false;
     std::filesystem::path file;
-    std::vector<std::uint8_t> bytes;
-    std::optional<ScaledPicture> picture;
-    std::int32_t look = 0;
+    std::optional<CellImage> image;
 };
 
-void loadPinnedImage(LoadingPin& pin, std::int32_t cellWidth, std::int32_t cellHeight) {
-    auto bytes = readImageFile(pin.file);
-    if (!bytes) {
-        return;
-    }
-    pin.look = chosenTileLook();
-    pin.picture = decodePictureScaled(*bytes, cellWidth, cellHeight, cellLookOf(pin.look, {}));
-    if (pin.picture) {
-        pin.bytes = std::move(*bytes);
-    }
-}
-
 bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
-    if (!pin.picture) {
+    if (!pin.image) {
         return false;
     }
     Tile tile;
@@ -180,14 +147,9 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     tile.originalUrl = pin.entry.originalUrl;
     tile.rect = cellRect(Cell{pin.entry.column, pin.entry.row});
     tile.replaceable = 0;
-    tile.byteSize = static_cast<std::int32_t>(pin.bytes.size());
-    tile.imageBytes = std::move(pin.bytes);
-    if (!makeImageCanvasFromCellCopy(tile, pin.picture->naturalSize.width,
-                                     pin.picture->naturalSize.height,
-                                     std::move(pin.picture->picture))) {
+    if (!giveCellImage(tile, std::move(*pin.image))) {
         return false;
     }
-    tile.copyLook = pin.look;
     grid.push_back(std::move(tile));
     pinTileCount();
     return true;
@@ -305,19 +267,11 @@ bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint
     // that name (an existing file is never written again).
     std::filesystem::path temporary = path;
     temporary += ".tmp";
+    if (!writeImageFile(temporary, bytes)) {
+        showPinnedSaveError();
+        return false;
+    }
     std::error_code error;
-    UniqueFile file = openFile(temporary, "wb");
-    if (!file) {
-        showPinnedSaveError();
-        return false;
-    }
-    const bool written =
-        !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    if (!closeFile(std::move(file)) || !written) {
-        std::filesystem::remove(temporary, error);
-        showPinnedSaveError();
-        return false;
-    }
     std::filesystem::rename(temporary, path, error);
     if (error) {
         std::filesystem::remove(temporary, error);
@@ -416,7 +370,7 @@ void loadPinnedTiles(const std::filesystem::path& path) {
     const std::int32_t cellHeight = state.tileHeight;
     runInParallel(pins.size(), [&](std::size_t index) {
         if (pins[index].onGrid) {
-            loadPinnedImage(pins[index], cellWidth, cellHeight);
+            pins[index].image = loadCellImage(pins[index].file, cellWidth, cellHeight);
         }
     });
     for (LoadingPin& pin : pins) {
