@@ -84,11 +84,12 @@ bool fileExists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, error);
 }
 
-// Another pin (in the grid or dormant) that keeps its image in the same file.
-bool fileSharedWithOtherPin(const Tile& unpinned, const std::string& fileName) {
+// Another pin (in the grid, other than unpinned, or dormant) that keeps its image in the same
+// file.
+bool fileSharedWithOtherPin(const Tile* unpinned, const std::string& fileName) {
     if (const CanvasList* grid = gridTiles()) {
         for (const Tile& tile : *grid) {
-            if (&tile != &unpinned && tile.replaceable == 0 &&
+            if (&tile != unpinned && tile.replaceable == 0 &&
                 pinnedFileName(tile.name) == fileName) {
                 return true;
             }
@@ -99,9 +100,9 @@ bool fileSharedWithOtherPin(const Tile& unpinned, const std::string& fileName) {
                        [&](const DormantPin& pin) { return pinnedFileName(pin.name) == fileName; });
 }
 
-void forgetDormantPins(const std::string& name) {
+std::size_t forgetDormantPins(std::string_view name) {
     auto& dormant = appState().dormantPins;
-    std::erase_if(dormant, [&](const DormantPin& pin) { return pin.name == name; });
+    return std::erase_if(dormant, [&](const DormantPin& pin) { return pin.name == name; });
 }
 
 void pin(Tile& tile) {
@@ -124,11 +125,30 @@ void unpin(Tile& tile) {
     // The list goes first: killed in between, an image stays without its line, which is
     // harmless, rather than a line without its image.
     writePinnedList(pinnedListPath());
-    if (!fileSharedWithOtherPin(tile, fileName)) {
+    if (!fileSharedWithOtherPin(&tile, fileName)) {
         retirePinnedFile(fileName);
     }
     unpinTileCount();
 }
+
+}  // namespace
+
+bool dropDormantPin(std::string_view name) {
+    if (forgetDormantPins(name) == 0) {
+        return false;
+    }
+    // As an unpin: the list first, then the image, unless another pin still names its file.
+    if (!writePinnedList(pinnedListPath())) {
+        return false;
+    }
+    const std::string fileName = pinnedFileName(name);
+    if (!fileSharedWithOtherPin(nullptr, fileName)) {
+        retirePinnedFile(fileName);
+    }
+    return true;
+}
+
+namespace {
 
 // A line of the list on its way into the grid: its image, decoded at the cell's size.
 struct LoadingPin {
