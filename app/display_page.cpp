@@ -10,6 +10,7 @@
 #include "http/code_page.h"
 #include "mosaic/search/hidden_list.h"
 #include "mosaic/wall/app_state.h"
+#include "mosaic/wall/compositing.h"
 #include "mosaic/wall/pinned_tiles.h"
 #include "resources/resource.h"
 
@@ -112,7 +113,9 @@ INT_PTR CALLBACK displayPageProcedure(HWND page, UINT message, WPARAM wParam, LP
 }
 
 void storeDisplayPage(HWND page) {
-    storeDisplayChoices(choicesOfPage(page));
+    if (storeDisplayChoices(choicesOfPage(page)).tileLookChanged) {
+        remakeCellCopies();
+    }
     const bool start = isChecked(page, IDC_START_AT_LOGON);
     if (start != startsAtLogOn()) {
         setStartAtLogOn(start);

@@ -59,6 +59,16 @@ BENCHMARK(BM_TjDecompress2Baseline)
     ->Args({4096, 2730})
     ->Unit(benchmark::kMillisecond);
 
+// A smooth cell copy, which decodes at a reduced size and averages that.
+void BM_SmoothCellCopy(benchmark::State& state) {
+    const auto& bytes =
+        bench::cachedPhotoJpeg(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(decodePictureScaled(bytes, 192, 216, CellLook{false, true, {}}));
+    }
+}
+BENCHMARK(BM_SmoothCellCopy)->Args({4096, 2730})->Unit(benchmark::kMillisecond);
+
 // A working folder with 50 pinned 1200 × 800 tiles, each its own file.
 std::filesystem::path pinnedWorkFolder() {
     const auto root = std::filesystem::temp_directory_path() / "tilvane_bench_pins";

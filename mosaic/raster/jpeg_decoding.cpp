@@ -61,28 +61,33 @@ void readNaturalRows(jpeg_decompress_struct& cinfo, Decoding& decoding) {
     }
 }
 
-// Each destination row takes the source row nearestSourceOffset names, as stretchSurface
-// does. Every source row is still decoded, so bytes that a natural-size decoding refuses (cut
-// short near the bottom) are refused here too.
+// Each destination pixel takes the source pixel nearestSourceOffset names within the shown
+// part, as stretchSurface does. Rows no destination row takes are skipped (their entropy data
+// is still read, so bytes that a natural-size decoding refuses are refused here too).
 void readSampledRows(jpeg_decompress_struct& cinfo, Decoding& decoding) {
     const std::int32_t width = decoding.targetWidth;
     const std::int32_t height = decoding.targetHeight;
+    const Rect part =
+        shownPart(decoding.natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
     for (std::int32_t x = 0; x < width; ++x) {
         decoding.sourceColumns.push_back(
-            static_cast<std::int32_t>(nearestSourceOffset(x, cinfo.output_width, width)));
+            part.left + static_cast<std::int32_t>(nearestSourceOffset(x, part.width(), width)));
     }
     for (std::int32_t y = 0; y < height; ++y) {
         decoding.sourceRows.push_back(
-            static_cast<std::int32_t>(nearestSourceOffset(y, cinfo.output_height, height)));
+            part.top + static_cast<std::int32_t>(nearestSourceOffset(y, part.height(), height)));
     }
     decoding.sourceRow.resize(cinfo.output_width);
-    std::int32_t nextRow = 0;
-    while (cinfo.output_scanline < cinfo.output_height) {
-        const auto sourceY = static_cast<std::int32_t>(cinfo.output_scanline);
+    for (std::int32_t nextRow = 0; nextRow < height;) {
+        const auto wanted = static_cast<JDIMENSION>(decoding.sourceRows[nextRow]);
+        if (wanted > cinfo.output_scanline) {
+            jpeg_skip_scanlines(&cinfo, wanted - cinfo.output_scanline);
+        }
         JSAMPROW row = reinterpret_cast<JSAMPROW>(decoding.sourceRow.data());
         jpeg_read_scanlines(&cinfo, &row, 1);
         const std::uint32_t* source = decoding.sourceRow.data();
-        for (; nextRow < height && decoding.sourceRows[nextRow] == sourceY; ++nextRow) {
+        for (; nextRow < height && decoding.sourceRows[nextRow] == std::int32_t(wanted);
+             ++nextRow) {
             std::uint32_t* target =
                 decoding.out.pixels.data() + static_cast<std::size_t>(nextRow) * width;
             for (std::int32_t x = 0; x < width; ++x) {
@@ -90,6 +95,37 @@ void readSampledRows(jpeg_decompress_struct& cinfo, Decoding& decoding) {
             }
         }
     }
+    if (cinfo.output_scanline < cinfo.output_height) {
+        jpeg_skip_scanlines(&cinfo, cinfo.output_height - cinfo.output_scanline);
+    }
+}
+
+// The smallest DCT scaling (n/8) whose output still holds the shown part at twice the cell's
+// size in both directions; natural size when none does.
+void chooseReducedSize(jpeg_decompress_struct& cinfo, const Decoding& decoding) {
+    const Rect part =
+        shownPart(decoding.natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
+    cinfo.scale_denom = 8;
+    for (unsigned int eighths = 1; eighths <= 8; ++eighths) {
+        cinfo.scale_num = eighths;
+        if (std::int64_t{part.width()} * eighths >= std::int64_t{16} * decoding.targetWidth &&
+            std::int64_t{part.height()} * eighths >= std::int64_t{16} * decoding.targetHeight) {
+            break;
+        }
+    }
+    jpeg_calc_output_dimensions(&cinfo);
+}
+
+// The shown part of the natural picture, averaged from the reduced-size decoding in out.
+void averageReduced(Decoding& decoding) {
+    const Rect part =
+        shownPart(decoding.natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
+    const double across = static_cast<double>(decoding.out.width) / decoding.natural.width;
+    const double down = static_cast<double>(decoding.out.height) / decoding.natural.height;
+    Surface copy = Surface::uninitialised(decoding.targetWidth, decoding.targetHeight);
+    averageSurfaceArea(decoding.out, part.left * across, part.top * down, part.width() * across,
+                       part.height() * down, copy);
+    decoding.out = std::move(copy);
 }
 
 // Runs libjpeg between setjmp and the possible longjmp. Nothing with a destructor lives in
@@ -108,17 +144,22 @@ bool decompress(jpeg_decompress_struct& cinfo, JumpingErrorManager& errors,
         return false;
     }
     cinfo.out_color_space = JCS_EXT_BGRX;
+    decoding.natural.width = static_cast<int>(cinfo.image_width);
+    decoding.natural.height = static_cast<int>(cinfo.image_height);
+    const bool sampled = decoding.targetWidth > 0 && !decoding.look.smooth;
+    if (decoding.targetWidth > 0 && decoding.look.smooth) {
+        chooseReducedSize(cinfo, decoding);
+    }
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_components != 4) {
         return false;
     }
-    decoding.natural.width = static_cast<int>(cinfo.output_width);
-    decoding.natural.height = static_cast<int>(cinfo.output_height);
-    if (decoding.targetWidth > 0) {
+    if (sampled) {
         decoding.out = Surface::uninitialised(decoding.targetWidth, decoding.targetHeight);
         readSampledRows(cinfo, decoding);
     } else {
-        decoding.out = Surface::uninitialised(decoding.natural.width, decoding.natural.height);
+        decoding.out = Surface::uninitialised(static_cast<std::int32_t>(cinfo.output_width),
+                                              static_cast<std::int32_t>(cinfo.output_height));
         readNaturalRows(cinfo, decoding);
     }
     jpeg_finish_decompress(&cinfo);
@@ -135,5 +176,8 @@ bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding) {
     errors.base.emit_message = onMessage;
     const bool ok = decompress(cinfo, errors, bytes, decoding);
     jpeg_destroy_decompress(&cinfo);
+    if (ok && decoding.targetWidth > 0 && decoding.look.smooth) {
+        averageReduced(decoding);
+    }
     return ok && !decoding.out.empty();
 }

@@ -132,8 +132,7 @@ void flattenOverWhite(Surface& picture) {
 
 namespace {
 
-// The natural-size picture a codec gave, stretched as the JPEG codec stretches when a size
-// is asked for.
+// The natural-size picture a codec gave, made into the cell copy asked for.
 bool adoptNatural(std::optional<Surface> natural, Decoding& decoding) {
     if (!natural) {
         return false;
@@ -143,8 +142,8 @@ bool adoptNatural(std::optional<Surface> natural, Decoding& decoding) {
         decoding.out = std::move(*natural);
         return true;
     }
-    decoding.out = Surface::uninitialised(decoding.targetWidth, decoding.targetHeight);
-    stretchSurface(*natural, natural->bounds(), decoding.out, decoding.out.bounds());
+    decoding.out =
+        makeCellCopy(*natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
     return !decoding.out.empty();
 }
 
@@ -186,13 +185,15 @@ std::optional<Surface> decodePictureWithin(std::span<const std::uint8_t> bytes,
 }
 
 std::optional<ScaledPicture> decodePictureScaled(std::span<const std::uint8_t> bytes,
-                                                 std::int32_t width, std::int32_t height) {
+                                                 std::int32_t width, std::int32_t height,
+                                                 const CellLook& look) {
     if (width < 1 || height < 1) {
         return std::nullopt;
     }
     Decoding decoding;
     decoding.targetWidth = width;
     decoding.targetHeight = height;
+    decoding.look = look;
     if (!decodeAny(bytes, decoding)) {
         return std::nullopt;
     }

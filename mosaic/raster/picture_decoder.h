@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 
+#include "mosaic/raster/cell_look.h"
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_size.h"
 #include "mosaic/raster/surface.h"
@@ -25,12 +26,15 @@ struct ScaledPicture {
     PictureSize naturalSize;
 };
 
-// The decoded picture stretched to width × height exactly as stretchSurface stretches the
-// natural-size decoding over a rectangle of that size, with the picture's natural size. Gives
-// none for whatever decodePicture refuses and for sizes below 1. Where the decoder allows it
-// the natural-size picture is never held whole. Safe to call on any thread.
+// The decoded picture's cell copy of width × height in that look, with the picture's natural
+// size: in the default look exactly what stretchSurface makes of the natural-size decoding over
+// a rectangle of that size, and in any look what makeCellCopy makes of it, except that a smooth
+// copy may be averaged from a reduced-size decoding at least twice the cell's size. Gives none
+// for whatever decodePicture refuses and for sizes below 1. Where the decoder allows it the
+// natural-size picture is never held whole. Safe to call on any thread.
 std::optional<ScaledPicture> decodePictureScaled(std::span<const std::uint8_t> bytes,
-                                                 std::int32_t width, std::int32_t height);
+                                                 std::int32_t width, std::int32_t height,
+                                                 const CellLook& look = {});
 
 // The frame size written in a JPEG's start-of-frame header, without decoding anything;
 // none when the bytes do not begin with a JPEG start-of-image marker, when scan data or the

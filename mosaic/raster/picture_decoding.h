@@ -5,16 +5,18 @@
 #include <span>
 #include <vector>
 
+#include "mosaic/raster/cell_look.h"
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_size.h"
 #include "mosaic/raster/surface.h"
 
 // What one decoding makes: the picture at its natural size, or, when targetWidth and
-// targetHeight are set, that picture stretched to them.
+// targetHeight are set, its cell copy of that size in the given look (makeCellCopy).
 struct Decoding {
     std::uint64_t maxPixels = kMaxPicturePixels;
     std::int32_t targetWidth = 0;
     std::int32_t targetHeight = 0;
+    CellLook look;
     PictureSize natural;
     Surface out;
     PixelBuffer sourceRow;
@@ -24,7 +26,7 @@ struct Decoding {
 
 // Each codec is given only bytes of its own format that passed pictureAllowedForDecoding,
 // and checks the size it reads itself against decoding.maxPixels before allocating pixels.
-// The JPEG codec makes the stretched picture row by row; the others give the natural size.
+// The JPEG codec makes the cell copy itself; the others give the natural size.
 bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding);
 std::optional<Surface> decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 std::optional<Surface> decodeWebp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);

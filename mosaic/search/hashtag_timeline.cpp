@@ -78,6 +78,30 @@ bool isUsableAuthor(std::string_view author) {
                         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
+// meta.focus of a media attachment: both coordinates numbers within [-1, 1], else none.
+std::optional<std::pair<float, float>> focusOf(const Json& attachment) {
+    const Json* focus = &attachment;
+    for (const char* key : {"meta", "focus"}) {
+        const auto found = focus->find(key);
+        if (found == focus->end() || !found->is_object()) {
+            return std::nullopt;
+        }
+        focus = &*found;
+    }
+    const auto coordinate = [&](const char* key) -> std::optional<float> {
+        const auto found = focus->find(key);
+        if (found == focus->end() || !found->is_number()) {
+            return std::nullopt;
+        }
+        const double value = found->get<double>();
+        return value >= -1.0 && value <= 1.0 ? std::optional(static_cast<float>(value))
+                                             : std::nullopt;
+    };
+    const auto x = coordinate("x");
+    const auto y = coordinate("y");
+    return x && y ? std::optional(std::pair(*x, *y)) : std::nullopt;
+}
+
 // The post's own account and page, which a boost does not share with the boosted post.
 ImageLink postOrigin(const Json& post) {
     ImageLink origin;
@@ -118,6 +142,7 @@ void takeImages(const Json& post, bool original, std::vector<ImageLink>& links) 
         link.name = *chosen;
         link.fetchUrl = *chosen;
         link.original = *url;
+        link.focus = focusOf(attachment);
         links.push_back(std::move(link));
     }
 }

@@ -84,6 +84,8 @@ struct Canvas {
     // Tile: its picture at its cell's size, made by the stretch the paint would make of the
     // natural picture; for a while after a rescale, still at the previous cell's size.
     std::optional<Surface> surface;
+    // Tile: the look (chosenTileLook) its cell copy was made in.
+    std::int32_t copyLook = 0;
     // Tile: kNewMarkSet when the latest placement pass put it into the grid, else 0.
     std::int32_t newMark = 0;
     // Tile: the encoded image bytes exactly as downloaded or read from disk. The natural-size

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/thread_priority.h"
 #include "mosaic/wall/tile_grid.h"
+#include "mosaic/wall/tile_look.h"
 
 namespace {
 
@@ -25,12 +27,15 @@ struct CopyJob {
     std::uint64_t generation = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t look = 0;
+    CellLook cellLook;
     std::shared_ptr<const std::vector<std::uint8_t>> bytes;
 };
 
 struct FinishedCopy {
     std::uint64_t serial = 0;
     std::uint64_t generation = 0;
+    std::int32_t look = 0;
     Surface copy;
 };
 
@@ -38,6 +43,7 @@ struct AskedCopy {
     std::uint64_t generation = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t look = 0;
     bool operator==(const AskedCopy&) const = default;
 };
 
@@ -53,6 +59,7 @@ struct CopyWork {
     std::uint64_t generation = 0;
     bool stopping = false;
     bool repaintAsked = false;
+    std::function<void()> gate;
     // User-interface thread only: what each tile's copy was last asked for.
     std::map<std::uint64_t, AskedCopy> asked;
 
@@ -68,9 +75,9 @@ std::size_t copyThreadLimit() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-bool copyFitsCell(const Tile& tile) {
+bool copyFitsCell(const Tile& tile, std::int32_t look) {
     return tile.surface && tile.surface->width == tile.rect.width() &&
-           tile.surface->height == tile.rect.height();
+           tile.surface->height == tile.rect.height() && tile.copyLook == look;
 }
 
 void makeCopies() {
@@ -85,11 +92,15 @@ void makeCopies() {
         CopyJob job = std::move(work.queued.front());
         work.queued.pop_front();
         ++work.making;
+        const std::function<void()> gate = work.gate;
         hold.unlock();
+        if (gate) {
+            gate();
+        }
 
         std::optional<ScaledPicture> scaled =
             decodePictureScaled(std::span<const std::uint8_t>(job.bytes->data(), job.bytes->size()),
-                                job.width, job.height);
+                                job.width, job.height, job.cellLook);
         job.bytes.reset();
 
         hold.lock();
@@ -97,7 +108,7 @@ void makeCopies() {
         bool askRepaint = false;
         if (scaled && job.generation == work.generation) {
             work.finished.push_back(
-                FinishedCopy{job.serial, job.generation, std::move(scaled->picture)});
+                FinishedCopy{job.serial, job.generation, job.look, std::move(scaled->picture)});
             askRepaint = !work.repaintAsked;
             work.repaintAsked = true;
         }
@@ -122,6 +133,7 @@ void requestCellCopies() {
         std::lock_guard<std::mutex> hold(work.lock);
         generation = work.generation;
     }
+    const std::int32_t look = chosenTileLook();
     if (grid != nullptr) {
         for (Tile& tile : *grid) {
             if (tile.serial == 0) {
@@ -130,17 +142,17 @@ void requestCellCopies() {
             inGrid.insert(tile.serial);
             if (tile.imageBytes.empty() || tile.rect.width() < 1 || tile.rect.height() < 1 ||
                 !cellCopySizeAcceptable(tile.rect.width(), tile.rect.height()) ||
-                copyFitsCell(tile)) {
+                copyFitsCell(tile, look)) {
                 continue;
             }
-            const AskedCopy wanted{generation, tile.rect.width(), tile.rect.height()};
+            const AskedCopy wanted{generation, tile.rect.width(), tile.rect.height(), look};
             auto asked = work.asked.find(tile.serial);
             if (asked != work.asked.end() && asked->second == wanted) {
                 continue;
             }
             work.asked[tile.serial] = wanted;
-            jobs.push_back(CopyJob{tile.serial, generation, wanted.width, wanted.height,
-                                   tile.imageBytes.share()});
+            jobs.push_back(CopyJob{tile.serial, generation, wanted.width, wanted.height, look,
+                                   cellLookOf(look, tile.origin), tile.imageBytes.share()});
         }
     }
     std::erase_if(work.asked, [&](const auto& entry) { return !inGrid.contains(entry.first); });
@@ -175,11 +187,12 @@ void installCellCopies() {
         generation = work.generation;
     }
     CanvasList* grid = gridTiles();
-    if (grid == nullptr) {
+    if (grid == nullptr || finished.empty()) {
         return;
     }
+    const std::int32_t look = chosenTileLook();
     for (FinishedCopy& done : finished) {
-        if (done.generation != generation) {
+        if (done.generation != generation || done.look != look) {
             continue;
         }
         const auto tile = std::find_if(grid->begin(), grid->end(),
@@ -187,6 +200,7 @@ void installCellCopies() {
         if (tile != grid->end() && tile->rect.width() == done.copy.width &&
             tile->rect.height() == done.copy.height) {
             tile->surface = std::move(done.copy);
+            tile->copyLook = done.look;
         }
     }
 }
@@ -219,4 +233,10 @@ void stopCellCopies() {
     work.making = 0;
     work.repaintAsked = false;
     work.asked.clear();
+}
+
+void setCellCopyGate(std::function<void()> gate) {
+    CopyWork& work = copyWork();
+    std::lock_guard<std::mutex> hold(work.lock);
+    work.gate = std::move(gate);
 }

@@ -18,6 +18,10 @@ void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight) {
     state.backBufferWidth = width;
     state.backBufferHeight = height;
     resizeCells(width, height);
+    remakeCellCopies();
+}
+
+void remakeCellCopies() {
     supersedeCellCopies();
     requestCellCopies();
 }

@@ -10,6 +10,10 @@
 // arrive the tiles' old copies are drawn stretched (cell_copies.h).
 void rescaleGrid(std::int32_t clientWidth, std::int32_t clientHeight);
 
+// After the tile look (tile_fit, tile_filter) changed: every tile's copy is made again in the
+// new look through the same path, the old copies drawn until the new ones arrive.
+void remakeCellCopies();
+
 // One frame into the back buffer: finished cell copies are installed; when tiles are pending
 // and locked (the caller holds appMutex) the placement pass, then black, tiles and marks, then,
 // again only when pending and locked, the queue is released and tilesPending cleared.

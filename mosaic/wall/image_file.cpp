@@ -7,6 +7,7 @@
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_hash.h"
 #include "mosaic/wall/tile_grid.h"
+#include "mosaic/wall/tile_look.h"
 #include "settings/file_open.h"
 
 std::optional<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path) {
@@ -27,16 +28,17 @@ std::optional<std::vector<std::uint8_t>> readImageFile(const std::filesystem::pa
 }
 
 std::optional<CellImage> loadCellImage(const std::filesystem::path& path, std::int32_t cellWidth,
-                                       std::int32_t cellHeight) {
+                                       std::int32_t cellHeight, const TileOrigin& origin) {
     auto bytes = readImageFile(path);
     if (!bytes) {
         return std::nullopt;
     }
-    auto picture = decodePictureScaled(*bytes, cellWidth, cellHeight);
+    const std::int32_t look = chosenTileLook();
+    auto picture = decodePictureScaled(*bytes, cellWidth, cellHeight, cellLookOf(look, origin));
     if (!picture) {
         return std::nullopt;
     }
-    return CellImage{std::move(*bytes), std::move(*picture)};
+    return CellImage{std::move(*bytes), std::move(*picture), look};
 }
 
 bool writeImageFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
@@ -64,5 +66,6 @@ bool giveCellImage(Tile& tile, CellImage image) {
     tile.byteSize = static_cast<std::int32_t>(image.bytes.size());
     tile.imageBytes = std::move(image.bytes);
     tile.pictureHash = hash;
+    tile.copyLook = image.look;
     return true;
 }

@@ -10,19 +10,20 @@
 #include "mosaic/wall/canvas.h"
 
 // A tile's image file as read back at start-up: its bytes as stored, and its picture
-// decoded at a cell's size.
+// decoded at a cell's size in the tile look chosen then.
 struct CellImage {
     std::vector<std::uint8_t> bytes;
     ScaledPicture picture;
+    std::int32_t look = 0;
 };
 
 // The file's bytes; none when it is missing, empty, larger than an image may be, or unreadable.
 std::optional<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path);
 
-// The file's bytes and its picture at cellWidth × cellHeight; none when the file cannot be
-// read or does not decode.
+// The file's bytes and its picture at cellWidth × cellHeight in the chosen tile look around
+// origin's focal point; none when the file cannot be read or does not decode.
 std::optional<CellImage> loadCellImage(const std::filesystem::path& path, std::int32_t cellWidth,
-                                       std::int32_t cellHeight);
+                                       std::int32_t cellHeight, const TileOrigin& origin = {});
 
 // Creates or truncates path and writes bytes, handed to the disk. False (the partial file
 // removed) when bytes are empty or anything fails.

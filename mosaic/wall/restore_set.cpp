@@ -282,8 +282,9 @@ std::size_t loadRestoreSet(const fs::path& folder) {
     AppState& state = appState();
     const fs::path generationFolder = folder / std::to_string(index->generation);
     runInParallel(loading.size(), [&](std::size_t at) {
-        loading[at].image = loadCellImage(generationFolder / cellFileName(loading[at].entry.cell),
-                                          state.tileWidth, state.tileHeight);
+        loading[at].image =
+            loadCellImage(generationFolder / cellFileName(loading[at].entry.cell), state.tileWidth,
+                          state.tileHeight, loading[at].entry.origin);
     });
     std::size_t placed = 0;
     for (Loading& item : loading) {

@@ -10,6 +10,7 @@
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/raster/picture_decoder.h"
 #include "mosaic/raster/picture_hash.h"
+#include "mosaic/wall/tile_look.h"
 
 namespace {
 
@@ -176,10 +177,14 @@ bool makeImageCanvas(Tile& tile, const Surface& picture) {
     // Cells of a client past any screen get a placeholder: such a client has no frame to
     // draw into (frameSurface), and a copy that size could not be held 50 times.
     const bool drawable = cellCopySizeAcceptable(cell.width(), cell.height());
-    Surface copy =
-        Surface::uninitialised(drawable ? cell.width() : 1, drawable ? cell.height() : 1);
-    stretchSurface(picture, picture.bounds(), copy, copy.bounds());
-    return makeImageCanvasFromCellCopy(tile, picture.width, picture.height, std::move(copy));
+    const std::int32_t look = chosenTileLook();
+    Surface copy = makeCellCopy(picture, drawable ? cell.width() : 1, drawable ? cell.height() : 1,
+                                cellLookOf(look, tile.origin));
+    if (!makeImageCanvasFromCellCopy(tile, picture.width, picture.height, std::move(copy))) {
+        return false;
+    }
+    tile.copyLook = look;
+    return true;
 }
 
 std::optional<Surface> naturalPicture(const Tile& tile) {

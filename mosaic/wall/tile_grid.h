@@ -40,10 +40,10 @@ Canvas* imageCanvasOf(Tile& tile);
 const Canvas* imageCanvasOf(const Tile& tile);
 
 // Gives the tile its image canvas "kakudai" recording picture's natural size, and its cell
-// copy: picture stretched to the tile's rect, or, for a tile without a cell yet (queued), to
-// the cell size last published by rescaleGrid. The tile keeps nothing else of picture.
-// Refuses an empty picture (returns false, tile unchanged). Safe on the search worker for a
-// tile that is not in the grid.
+// copy: picture made in the chosen tile look (tile_look.h) at the tile's rect's size, or, for a
+// tile without a cell yet (queued), at the cell size last published by rescaleGrid. The tile keeps
+// nothing else of picture. Refuses an empty picture (returns false, tile unchanged). Safe on the
+// search worker for a tile that is not in the grid.
 bool makeImageCanvas(Tile& tile, const Surface& picture);
 
 // makeImageCanvas for a cell copy already made (decodePictureScaled) from a picture of

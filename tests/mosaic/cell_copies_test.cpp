@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "mosaic/wall/compositing.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
+#include "mosaic/wall/tile_look.h"
+#include "settings/wall_options.h"
 #include "tests/support/mark_surfaces.h"
 #include "tests/support/test_jpeg.h"
 
@@ -180,3 +183,56 @@ TEST_F(CellCopiesTest, TilesWhoseBytesCannotBeDecodedKeepTheirStretchedCopy) {
 }
 
 }  // namespace
+
+TEST_F(CellCopiesTest, ACopyHeldInFlightAcrossARescaleNeverLandsOnATile) {
+    rescaleGrid(750, 375);
+    fillWall(1);
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> calls{0};
+    setCellCopyGate([&] {
+        if (calls++ == 0) {
+            entered.set_value();
+            released.wait();
+        }
+    });
+    rescaleGrid(1500, 750);  // a 150 × 150 copy starts and is held
+    entered.get_future().wait();
+    rescaleGrid(750, 375);  // back: the tile's own copy fits again, nothing more is asked
+    release.set_value();
+    waitForCellCopies();
+    composeFrame(false);
+    const Tile& tile = gridTiles()->front();
+    EXPECT_EQ(tile.surface->bounds(), (Rect{0, 0, 75, 75}));
+    EXPECT_EQ(cellsUnlikeTheDirectStretch(), 0);
+    EXPECT_EQ(calls.load(), 1);
+}
+
+TEST_F(CellCopiesTest, AChangedTileLookRemakesEveryCopyInTheNewLookAroundItsFocalPoint) {
+    rescaleGrid(755, 380);
+    fillWall(6);
+    gridTiles()->front().origin.focus = std::pair{-1.0f, 1.0f};
+    for (const auto& [fit, filter] : {std::pair{1, 0}, std::pair{1, 1}, std::pair{0, 1}}) {
+        setWallOption(WallOption::TileFit, fit);
+        setWallOption(WallOption::TileFilter, filter);
+        remakeCellCopies();
+        waitForCellCopies();
+        for (const Tile& tile : *gridTiles()) {
+            // A smooth copy may come from a reduced decoding: the copy thread's own decoder.
+            const auto expected = decodePictureScaled(
+                tile.imageBytes, 75, 76, CellLook{fit == 1, filter == 1, tile.origin.focus});
+            ASSERT_TRUE(expected.has_value());
+            EXPECT_EQ(tile.copyLook, chosenTileLook());
+            EXPECT_TRUE(*tile.surface == expected->picture) << fit << filter << " " << tile.name;
+        }
+    }
+    // Tiles the worker queues afterwards are made in the chosen look straight away.
+    const Bytes jpeg = noisyJpeg(120, 40, 7);
+    const auto picture = decodePicture(jpeg);
+    ASSERT_TRUE(picture.has_value());
+    ASSERT_TRUE(enqueueTile(url(7), static_cast<std::int32_t>(jpeg.size()), *picture, jpeg));
+    EXPECT_TRUE(*queuedTiles()->back().surface ==
+                makeCellCopy(*picture, 75, 76, CellLook{false, true, {}}))
+        << "the worker averages the natural picture it holds";
+}

@@ -16,6 +16,7 @@
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "settings/wall_options.h"
 #include "tests/support/app_state_reset.h"
 
 namespace gridtest {
@@ -97,12 +98,14 @@ class MosaicTest : public ::testing::Test {
     void SetUp() override {
         resetAppState();
         clearOptions();
+        resetWallOptions();
         setShellHooks({});
         createGroupCanvases();
     }
     void TearDown() override {
         setShellHooks({});
         clearOptions();
+        resetWallOptions();
         resetAppState();
     }
 };

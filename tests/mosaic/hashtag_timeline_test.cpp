@@ -98,6 +98,26 @@ TEST(TimelineReply, MissingOrOddFieldsSkipOnlyWhatTheyConcern) {
     EXPECT_TRUE(tooLong.links.empty()) << "a name a tile cannot hold";
 }
 
+TEST(TimelineReply, EachAttachmentsFocalPointIsReadWhenItIsWithinRange) {
+    const auto attachment = [](const std::string& meta) {
+        return R"({"type":"image","url":"https://h/o/g.jpg","preview_url":"https://h/s/g.jpg")" +
+               meta + "}";
+    };
+    const std::string reply = R"([{"id":"1","media_attachments":[)" +
+                              attachment(R"(,"meta":{"focus":{"x":-0.5,"y":0.25}})") + "," +
+                              attachment(R"(,"meta":{"focus":{"x":1.5,"y":0}})") + "," +
+                              attachment(R"(,"meta":{"focus":{"x":"0.1","y":0}})") + "," +
+                              attachment(R"(,"meta":{"focus":{"x":0.1}})") + "," +
+                              attachment(R"(,"meta":{"focus":[0,0]})") + "," + attachment("") +
+                              "]}]";
+    const TimelinePage page = readTimelinePage(reply, false, false);
+    ASSERT_EQ(page.links.size(), 6u);
+    EXPECT_EQ(page.links[0].focus, (std::pair<float, float>{-0.5f, 0.25f}));
+    for (std::size_t i = 1; i < page.links.size(); ++i) {
+        EXPECT_FALSE(page.links[i].focus.has_value()) << i;
+    }
+}
+
 TEST(TimelineReply, BodiesThatAreNoListOfPostsGiveNothing) {
     for (const std::string& body :
          {std::string(), std::string("<html>Bad gateway</html>"),

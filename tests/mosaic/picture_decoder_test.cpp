@@ -282,6 +282,8 @@ TEST(DecodePictureScaled, EqualsTheStretchedNaturalPicturePixelForPixel) {
         {120, 80, {.progressive = true}, 33, 17},  // several scans
         {16, 9, {}, 16, 9},                        // the natural size itself
         {1, 1, {}, 5, 3},
+        {640, 480, {}, 19, 7},  // whole rows of blocks skipped
+        {400, 300, {.progressive = true}, 10, 5},
     };
     for (const Case& c : cases) {
         const Bytes jpeg = testjpeg::encode(c.width, c.height, noisy, c.options);
@@ -294,6 +296,14 @@ TEST(DecodePictureScaled, EqualsTheStretchedNaturalPicturePixelForPixel) {
         ASSERT_TRUE(scaled.has_value()) << c.width << "x" << c.height;
         EXPECT_EQ(scaled->naturalSize, (PictureSize{c.width, c.height}));
         EXPECT_TRUE(scaled->picture == expected) << c.width << "x" << c.height;
+        // Filling picks from the shown part by the same rule.
+        for (const CellLook& look :
+             {CellLook{true, false, {}}, CellLook{true, false, {{0.7f, -1}}}}) {
+            const auto filled = decodePictureScaled(jpeg, c.toWidth, c.toHeight, look);
+            ASSERT_TRUE(filled.has_value());
+            EXPECT_TRUE(filled->picture == makeCellCopy(*natural, c.toWidth, c.toHeight, look))
+                << c.width << "x" << c.height;
+        }
     }
 }
 

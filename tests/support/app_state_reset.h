@@ -14,6 +14,7 @@
 inline void resetAppState() {
     stopSearchWorker();
     stopCellCopies();
+    setCellCopyGate({});
     AppState& state = appState();
     state.rootCanvases.clear();
     state.tileWidth = 150;
