@@ -114,7 +114,9 @@ std::vector<ImageLink> fetchMisskeyLinks(MisskeyState& state,
                                          const ServiceConfig& config, const std::string& keyword,
                                          std::int32_t postCount) {
     const std::string tag = timelineTags(ToUtf8(keyword)).tag;
-    if (tag.empty()) {
+    // No Misskey server is everyone's: without a service_url there is nobody to ask.
+    const std::string server = sourceServer(config, {});
+    if (tag.empty() || server.empty()) {
         return {};
     }
     // The sinceId belongs to one tag: another keyword starts afresh.
@@ -124,13 +126,12 @@ std::vector<ImageLink> fetchMisskeyLinks(MisskeyState& state,
     }
     FetchOptions options;
     options.jsonBody = misskeyRequestBody(tag, postCount, state.newestId);
-    const auto reply = fetchSourceReply(state.requests, services,
-                                        config.serviceUrl + "/api/notes/search-by-tag", options);
+    const auto reply =
+        fetchSourceReply(state.requests, services, server + "/api/notes/search-by-tag", options);
     if (!reply) {
         return {};
     }
-    MisskeyPage page =
-        readMisskeyPage(*reply, config.serviceUrl, optionIsOn(OptionKey::OriginalImages));
+    MisskeyPage page = readMisskeyPage(*reply, server, optionIsOn(OptionKey::OriginalImages));
     if (isNewerId(page.newestId, state.newestId)) {
         state.newestId = page.newestId;
     }
