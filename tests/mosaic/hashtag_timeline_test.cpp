@@ -13,6 +13,7 @@
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
 #include "tests/support/app_state_reset.h"
+#include "tests/support/fake_source_server.h"
 #include "tilvane_version.h"
 
 namespace {
@@ -168,44 +169,6 @@ TEST(TimelineRateLimit, TooManyRequestsOrNoneLeftPauseUntilTheReset) {
               now + kMaxRateLimitPause);
     EXPECT_FALSE(rateLimitPause(FetchReply{}, now));
 }
-
-// A stand-in server: every fetch gets the next queued reply (or fails when none is left).
-struct FakeServer {
-    struct Answer {
-        std::optional<unsigned> status;
-        std::vector<std::string> headers;
-        std::string body;
-    };
-    std::vector<Answer> answers;
-    std::vector<std::string> urls;
-    std::vector<FetchOptions> options;
-    TimelineClock::time_point now = *parseIsoTime("2026-12-08T10:00:00Z");
-    int refusals = 0;
-
-    HashtagTimelineServices services() {
-        return HashtagTimelineServices{
-            [this](std::vector<char>& body, std::string_view url, const FetchOptions& sent,
-                   FetchReply& reply) {
-                urls.emplace_back(url);
-                options.push_back(sent);
-                if (answers.empty()) {
-                    body.clear();
-                    reply = FetchReply{};
-                    return false;
-                }
-                Answer answer = answers.front();
-                answers.erase(answers.begin());
-                body.assign(answer.body.begin(), answer.body.end());
-                reply.status = answer.status;
-                reply.headerLines = answer.headers;
-                reply.headerLines.insert(reply.headerLines.begin(), "HTTP/1.1 000 X");
-                return answer.status == 200u;
-            },
-            [this] { return now; },
-            [this] { ++refusals; },
-        };
-    }
-};
 
 class TimelineSearch : public ::testing::Test {
   protected:

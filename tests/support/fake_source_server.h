@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http/http_fetch.h"
+#include "mosaic/search/hashtag_timeline.h"
+
+// A stand-in server: every fetch gets the next queued reply (or fails when none is left).
+struct FakeServer {
+    struct Answer {
+        std::optional<unsigned> status;
+        std::vector<std::string> headers;
+        std::string body;
+    };
+    std::vector<Answer> answers;
+    std::vector<std::string> urls;
+    std::vector<FetchOptions> options;
+    TimelineClock::time_point now = *parseIsoTime("2026-12-08T10:00:00Z");
+    int refusals = 0;
+
+    HashtagTimelineServices services() {
+        return HashtagTimelineServices{
+            [this](std::vector<char>& body, std::string_view url, const FetchOptions& sent,
+                   FetchReply& reply) {
+                urls.emplace_back(url);
+                options.push_back(sent);
+                if (answers.empty()) {
+                    body.clear();
+                    reply = FetchReply{};
+                    return false;
+                }
+                Answer answer = answers.front();
+                answers.erase(answers.begin());
+                body.assign(answer.body.begin(), answer.body.end());
+                reply.status = answer.status;
+                reply.headerLines = answer.headers;
+                reply.headerLines.insert(reply.headerLines.begin(), "HTTP/1.1 000 X");
+                return answer.status == 200u;
+            },
+            [this] { return now; },
+            [this] { ++refusals; },
+        };
+    }
+};
