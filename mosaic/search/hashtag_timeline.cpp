@@ -7,7 +7,7 @@
 #include "http/code_page.h"
 #include "http/http_response.h"
 #include "http/program_version.h"
-#include "mosaic/raster/image_limits.h"
+#include "mosaic/search/source_reply.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "oauth/percent_encoding.h"
@@ -52,18 +52,6 @@ std::vector<std::string> keywordWords(std::string_view text) {
     return words;
 }
 
-// An address a tile can be named by and the download service can open as it is.
-bool isUsableAddress(std::string_view address) {
-    if (address.empty() || address.size() > kMaxTileNameLength ||
-        !(address.starts_with("https://") || address.starts_with("http://"))) {
-        return false;
-    }
-    return std::all_of(address.begin(), address.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte > 0x20 && byte < 0x7F;
-    });
-}
-
 bool isJpegAddress(std::string_view address) {
     return endsWithIgnoringCase(address, ".jpg") || endsWithIgnoringCase(address, ".jpeg");
 }
@@ -77,11 +65,6 @@ const std::string* stringField(const Json& object, const char* key) {
 bool isPostId(std::string_view id) {
     return !id.empty() && id.size() <= kMaxPostIdDigits &&
            std::all_of(id.begin(), id.end(), isAsciiDigit);
-}
-
-// Post ids are decimal numbers too large for any integer type.
-bool isNewerId(std::string_view id, std::string_view than) {
-    return id.size() != than.size() ? id.size() > than.size() : id > than;
 }
 
 void takeImages(const Json& post, bool original, bool showSensitive,

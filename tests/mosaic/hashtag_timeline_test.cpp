@@ -26,14 +26,6 @@ std::string recordedReply() {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> namesOf(const std::vector<ImageLink>& links) {
-    std::vector<std::string> names;
-    for (const ImageLink& link : links) {
-        names.push_back(link.name);
-    }
-    return names;
-}
-
 const std::string kFiles = "https://files.social.example/media_attachments/files/";
 const std::string kRemote = "https://cdn.remote.example/cache/media_attachments/files/";
 

@@ -19,14 +19,6 @@ std::string recorded(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> namesOf(const std::vector<ImageLink>& links) {
-    std::vector<std::string> names;
-    for (const ImageLink& link : links) {
-        names.push_back(link.name);
-    }
-    return names;
-}
-
 const std::string kMisskey = "https://misskey.example";
 const std::string kFlickrPhotos = "https://live.staticflickr.com/65535/";
 const std::string kBskyThumb = "https://cdn.bsky.app/img/feed_thumbnail/plain/";

@@ -45,3 +45,12 @@ struct FakeServer {
         };
     }
 };
+
+// The tile names of links, in their order.
+inline std::vector<std::string> namesOf(const std::vector<ImageLink>& links) {
+    std::vector<std::string> names;
+    for (const ImageLink& link : links) {
+        names.push_back(link.name);
+    }
+    return names;
+}
