@@ -74,7 +74,8 @@ std::string flickrFeedPath(std::string_view keywordUtf8) {
     }
     std::string joined = PercentEncode(tags.tag);
     for (const std::string& word : tags.additional) {
-        joined += "," + PercentEncode(word);
+        joined.push_back(',');
+        joined += PercentEncode(word);
     }
     return "/services/feeds/photos_public.gne?tags=" + joined +
            "&tagmode=any&format=json&nojsoncallback=1";
