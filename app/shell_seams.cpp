@@ -18,8 +18,8 @@ void runPinAuthorisation(HINSTANCE) {
 }
 
 void ensureCredentials(HINSTANCE instance) {
-    // A public hashtag timeline needs no signed requests, so no token and no PIN.
-    if (serviceConfig().source == SearchSource::HashtagTimeline) {
+    // Only the designed service signs its requests: the other sources need no token and no PIN.
+    if (serviceConfig().source != SearchSource::Designed) {
         return;
     }
     if (!LoadCredentialFile()) {
