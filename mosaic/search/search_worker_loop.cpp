@@ -15,6 +15,7 @@
 #include "mosaic/search/misskey_notes.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/search/search_worker.h"
+#include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
 
 namespace {
@@ -104,7 +105,8 @@ SearchCycleServices defaultSearchCycleServices() {
 
 bool startSearchCycleWhenIdle(std::optional<SearchCycleServices> services) {
     const AppState& state = appState();
-    if (!searchIsEnabled() || state.tilesPending.load() != 0 || exitWasRequested()) {
+    if (!searchIsEnabled() || state.tilesPending.load() != 0 || exitWasRequested() ||
+        searchRestsUnseen()) {
         return false;
     }
     WorkerLoop& loop = workerLoop();
