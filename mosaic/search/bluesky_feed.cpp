@@ -7,6 +7,7 @@
 
 #include "http/code_page.h"
 #include "mosaic/search/json_fields.h"
+#include "mosaic/search/link_rules.h"
 #include "oauth/percent_encoding.h"
 #include "settings/option_store.h"
 #include "settings/text_utilities.h"

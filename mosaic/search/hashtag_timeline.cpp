@@ -7,7 +7,7 @@
 #include "http/code_page.h"
 #include "http/http_response.h"
 #include "http/program_version.h"
-#include "mosaic/search/source_reply.h"
+#include "mosaic/search/link_rules.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "oauth/percent_encoding.h"

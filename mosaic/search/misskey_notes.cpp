@@ -6,6 +6,7 @@
 
 #include "http/code_page.h"
 #include "mosaic/search/json_fields.h"
+#include "mosaic/search/link_rules.h"
 #include "settings/option_store.h"
 
 namespace {

@@ -1,11 +1,9 @@
 #include "mosaic/search/source_reply.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "http/program_version.h"
-#include "mosaic/raster/image_limits.h"
 #include "mosaic/wall/shell_hooks.h"
 
 namespace {
@@ -14,21 +12,6 @@ namespace {
 constexpr std::size_t kMaxSourceHeadBytes = 64 * 1024;
 
 }  // namespace
-
-bool isUsableAddress(std::string_view address) {
-    if (address.empty() || address.size() > kMaxTileNameLength ||
-        !(address.starts_with("https://") || address.starts_with("http://"))) {
-        return false;
-    }
-    return std::all_of(address.begin(), address.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte > 0x20 && byte < 0x7F;
-    });
-}
-
-bool isNewerId(std::string_view id, std::string_view than) {
-    return id.size() != than.size() ? id.size() > than.size() : id > than;
-}
 
 std::string sourceServer(const ServiceConfig& config, std::string_view fallback) {
     return config.serviceUrl == kDefaultServiceUrl ? std::string(fallback) : config.serviceUrl;

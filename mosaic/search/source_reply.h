@@ -1,7 +1,7 @@
 #pragma once
 
-// What the open sources (Misskey, Flickr, Bluesky) share: judging addresses and post ids,
-// and one bounded request that honours rate-limit pauses.
+// What the open sources (Misskey, Flickr, Bluesky) share: their server, and one bounded
+// request that honours rate-limit pauses.
 
 #include <chrono>
 #include <cstddef>
@@ -15,12 +15,6 @@
 
 // A source's reply larger than this is not parsed.
 inline constexpr std::size_t kMaxSourceReplyBytes = 4u * 1024u * 1024u;
-
-// A printable http(s) address that fits a tile name and the download service can open.
-bool isUsableAddress(std::string_view address);
-
-// Ids that sort by age: the longer is newer, and of equal length the greater text.
-bool isNewerId(std::string_view id, std::string_view than);
 
 // The server a source asks: the configured one, or fallback when service.txt names none.
 std::string sourceServer(const ServiceConfig& config, std::string_view fallback);
