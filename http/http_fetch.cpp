@@ -21,7 +21,12 @@ bool HttpFetch(std::vector<char>& body, std::string_view url, const FetchOptions
     }
     client.extraHeaderLines = options.extraHeaderLines;
     client.maxReplyBytes = options.maxReplyBytes;
-    client.Perform(parsed, std::nullopt, client.response);
+    std::optional<std::string_view> postBody;
+    if (options.jsonBody) {
+        client.formContentType = "application/json";
+        postBody = *options.jsonBody;
+    }
+    client.Perform(parsed, postBody, client.response);
     body = client.response.body;
     reply.status = ReadStatusCode(client.response);
     reply.headerLines = client.response.headerLines;

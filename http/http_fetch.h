@@ -20,6 +20,7 @@ struct FetchOptions {
     std::string userAgent;                       // empty: the generic client's name
     std::vector<std::string> extraHeaderLines;   // complete lines, e.g. "Authorization: ..."
     std::size_t maxReplyBytes = kMaxReplyBytes;  // a longer reply (head and body) fails
+    std::optional<std::string> jsonBody;         // sent by POST as application/json
 };
 
 // What came back beside the body.
@@ -28,6 +29,7 @@ struct FetchReply {
     std::vector<std::string> headerLines;  // the status line first; empty after a failure
 };
 
-// A GET as above with the options' header lines; reply gets the status and the header lines.
+// A GET (or a POST of the options' JSON body) as above with the options' header lines;
+// reply gets the status and the header lines.
 bool HttpFetch(std::vector<char>& body, std::string_view url, const FetchOptions& options,
                FetchReply& reply);

@@ -118,7 +118,7 @@ void WebClient::BuildHeaders(const Url& url, FormBody formBody) {
     requestHeaders.emplace_back("Connection: close");
     if (formBody) {
         requestHeaders.push_back("Content-Length: " + std::to_string(formBody->size()));
-        requestHeaders.emplace_back("Content-Type: application/x-www-form-urlencoded");
+        requestHeaders.push_back("Content-Type: " + formContentType);
     }
     for (const std::string& line : extraHeaderLines) {
         if (line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos) {

@@ -37,6 +37,8 @@ class WebClient {
     std::vector<std::string> extraHeaderLines;
     // A reply (head and body) larger than this is refused.
     std::size_t maxReplyBytes = kMaxReplyBytes;
+    // The Content-Type line of a body sent by POST.
+    std::string formContentType = "application/x-www-form-urlencoded";
 
     // Appends the Host, User-Agent, Accept and Connection lines, for a form body its
     // Content-Length and Content-Type, then the extra lines.

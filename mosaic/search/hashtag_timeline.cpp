@@ -6,6 +6,7 @@
 #include "http/code_page.h"
 #include "http/program_version.h"
 #include "mosaic/raster/image_limits.h"
+#include "mosaic/search/link_rules.h"
 #include "mosaic/search/post_id.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/shell_hooks.h"
@@ -46,18 +47,6 @@ std::vector<std::string> keywordWords(std::string_view text) {
     }
     endWord();
     return words;
-}
-
-// An address a tile can be named by and the download service can open as it is.
-bool isUsableAddress(std::string_view address) {
-    if (address.empty() || address.size() > kMaxTileNameLength ||
-        !(address.starts_with("https://") || address.starts_with("http://"))) {
-        return false;
-    }
-    return std::all_of(address.begin(), address.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte > 0x20 && byte < 0x7F;
-    });
 }
 
 bool isJpegAddress(std::string_view address) {

@@ -10,7 +10,10 @@
 #include "http/program_version.h"
 #include "http/service_config.h"
 #include "http/service_operations.h"
+#include "mosaic/search/bluesky_feed.h"
+#include "mosaic/search/flickr_feed.h"
 #include "mosaic/search/hashtag_timeline.h"
+#include "mosaic/search/misskey_notes.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/search/search_worker.h"
 #include "mosaic/search/source_memory.h"
@@ -84,10 +87,21 @@ SearchCycleServices defaultSearchCycleServices() {
         [](const std::string& address) { return downloadImageFrom(address); },
         {},
     };
-    if (serviceConfig().source == SearchSource::HashtagTimeline) {
-        services.links = [](const std::string& keyword, std::int32_t postCount) {
-            return hashtagTimelineLinks(keyword, postCount);
-        };
+    switch (serviceConfig().source) {
+        case SearchSource::Designed:
+            break;
+        case SearchSource::HashtagTimeline:
+            services.links = hashtagTimelineLinks;
+            break;
+        case SearchSource::MisskeyTag:
+            services.links = misskeyLinks;
+            break;
+        case SearchSource::FlickrFeed:
+            services.links = flickrLinks;
+            break;
+        case SearchSource::BlueskyFeed:
+            services.links = blueskyLinks;
+            break;
     }
     // The designed service's image hosts keep seeing the designed name; every other source's
     // hosts see the program's own.

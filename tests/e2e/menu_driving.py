@@ -85,3 +85,19 @@ def choose(session, command):
         session.xdotool("mousemove", *centre(target["rect"]), "click", "1")
         return wait_menus(session, 0)
     raise AssertionError("no item %d in the context menu" % command)
+
+
+def choose_on_cell(session, hwnd, layout, index, command):
+    """Chooses command from the context menu of the wall's cell `index`."""
+    left, top = session.probe("info", "--hwnd", hwnd)["client"][:2]
+    x, y = layout.centre(index)
+    open_context_menu(session, left + x, top + y)
+    choose(session, command)
+
+
+def set_clipboard(session, text):
+    session.probe("set-clipboard", "--hex", text.encode("ascii").hex())
+
+
+def clipboard_text(session):
+    return session.probe("clipboard")["text"]

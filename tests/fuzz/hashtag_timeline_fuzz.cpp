@@ -12,21 +12,12 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "mosaic/raster/image_limits.h"
+#include "link_check.h"
 #include "mosaic/search/hashtag_timeline.h"
 #include "mosaic/wall/pinned_tiles.h"
 #include "oauth/percent_encoding.h"
 
 namespace {
-
-bool isPrintableHttpAddress(std::string_view address) {
-    return (address.starts_with("https://") || address.starts_with("http://")) &&
-           address.size() <= kMaxTileNameLength &&
-           std::all_of(address.begin(), address.end(), [](char c) {
-               const auto byte = static_cast<unsigned char>(c);
-               return byte > 0x20 && byte < 0x7F;
-           });
-}
 
 bool endsInJpeg(std::string_view address) {
     std::string tail(address.substr(address.size() - std::min<std::size_t>(address.size(), 5)));

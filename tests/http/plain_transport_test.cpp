@@ -106,6 +106,23 @@ TEST_F(PlainTransport, PostSendsTheBodyRightAfterTheHead) {
         "Content-Length: 9\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\na=1&b=%26"));
 }
 
+TEST_F(PlainTransport, OptionsWithAJsonBodyPostItAsJson) {
+    LocalServer server([](ServerConnection& connection) {
+        connection.ReadRequest();
+        connection.Send(HttpReply("200 OK", "[]"));
+    });
+    FetchOptions options;
+    options.userAgent = "tilvane/9.9";
+    options.jsonBody = R"({"tag":"cats"})";
+    std::vector<char> body;
+    FetchReply reply;
+    EXPECT_TRUE(HttpFetch(body, server.Url("http", "/api/notes/search-by-tag"), options, reply));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_TRUE(server.Requests()[0].starts_with("POST /api/notes/search-by-tag HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.Requests()[0].ends_with(
+        "Content-Length: 14\r\nContent-Type: application/json\r\n\r\n{\"tag\":\"cats\"}"));
+}
+
 TEST_F(PlainTransport, AnEmptyFormBodyStillPostsWithLengthZeroAndNothingBehind) {
     LocalServer server([](ServerConnection& connection) {
         connection.ReadRequest();

@@ -14,6 +14,7 @@
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
 #include "tests/support/app_state_reset.h"
+#include "tests/support/fake_source_server.h"
 #include "tilvane_version.h"
 
 namespace {
@@ -24,14 +25,6 @@ std::string recordedReply() {
     std::ifstream in(std::string(TILVANE_TEST_DATA_DIR) + "/hashtag_timeline_reply.json",
                      std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<std::string> namesOf(const std::vector<ImageLink>& links) {
-    std::vector<std::string> names;
-    for (const ImageLink& link : links) {
-        names.push_back(link.name);
-    }
-    return names;
 }
 
 const std::string kFiles = "https://files.social.example/media_attachments/files/";
@@ -110,7 +103,7 @@ TEST(TimelineReply, EachAttachmentsFocalPointIsReadWhenItIsWithinRange) {
                               attachment(R"(,"meta":{"focus":{"x":0.1}})") + "," +
                               attachment(R"(,"meta":{"focus":[0,0]})") + "," + attachment("") +
                               "]}]";
-    const TimelinePage page = readTimelinePage(reply, false, false);
+    const TimelinePage page = readTimelinePage(reply, false);
     ASSERT_EQ(page.links.size(), 6u);
     EXPECT_EQ(page.links[0].focus, (std::pair<float, float>{-0.5f, 0.25f}));
     for (std::size_t i = 1; i < page.links.size(); ++i) {
@@ -192,50 +185,6 @@ TEST(TimelineRateLimit, TooManyRequestsOrNoneLeftPauseUntilTheReset) {
               now + kMaxRateLimitPause);
     EXPECT_FALSE(rateLimitPause(FetchReply{}, now));
 }
-
-// A stand-in server: every timeline fetch gets the next queued reply (or fails when none is
-// left); the instance description is always the same reply (none: the server does not answer).
-struct FakeServer {
-    struct Answer {
-        std::optional<unsigned> status;
-        std::vector<std::string> headers;
-        std::string body;
-    };
-    std::vector<Answer> answers;
-    std::optional<Answer> instance = Answer{404u, {}, R"({"error":"Record not found"})"};
-    std::vector<std::string> urls;
-    std::vector<std::string> instanceUrls;
-    std::vector<FetchOptions> options;
-    TimelineClock::time_point now = *parseIsoTime("2026-12-08T10:00:00Z");
-    int refusals = 0;
-
-    HashtagTimelineServices services() {
-        return HashtagTimelineServices{
-            [this](std::vector<char>& body, std::string_view url, const FetchOptions& sent,
-                   FetchReply& reply) {
-                const bool describing = url.ends_with(kInstancePath);
-                (describing ? instanceUrls : urls).emplace_back(url);
-                options.push_back(sent);
-                if (describing ? !instance : answers.empty()) {
-                    body.clear();
-                    reply = FetchReply{};
-                    return false;
-                }
-                Answer answer = describing ? *instance : answers.front();
-                if (!describing) {
-                    answers.erase(answers.begin());
-                }
-                body.assign(answer.body.begin(), answer.body.end());
-                reply.status = answer.status;
-                reply.headerLines = answer.headers;
-                reply.headerLines.insert(reply.headerLines.begin(), "HTTP/1.1 000 X");
-                return answer.status == 200u;
-            },
-            [this] { return now; },
-            [this] { ++refusals; },
-        };
-    }
-};
 
 class TimelineSearch : public ::testing::Test {
   protected:

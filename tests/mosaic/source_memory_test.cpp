@@ -2,6 +2,7 @@
 
 #include "http/service_config.h"
 #include "mosaic/search/hashtag_timeline.h"
+#include "mosaic/search/misskey_notes.h"
 #include "mosaic/search/source_memory.h"
 
 namespace {
@@ -10,7 +11,8 @@ TEST(ForgetSourceMemoryAfterChange, DropsTheNewestPostOnlyWhenAnotherConfigurati
     forgetSourceMemoryAfterChange();
     HashtagTimelineState& state = hashtagTimelineState();
     state.newestId = "1000";
-    state.refusalShown = true;
+    state.pacing.refusalShown = true;
+    misskeyState().newestId = "9";
     forgetSourceMemoryAfterChange();
     EXPECT_EQ(state.newestId, "1000") << "the same configuration keeps its memory";
 
@@ -19,7 +21,8 @@ TEST(ForgetSourceMemoryAfterChange, DropsTheNewestPostOnlyWhenAnotherConfigurati
     setServiceConfig(config);
     forgetSourceMemoryAfterChange();
     EXPECT_EQ(state.newestId, "");
-    EXPECT_FALSE(state.refusalShown);
+    EXPECT_FALSE(state.pacing.refusalShown);
+    EXPECT_EQ(misskeyState().newestId, "") << "every source starts afresh";
     setServiceConfig(ServiceConfig{});
     forgetSourceMemoryAfterChange();
 }

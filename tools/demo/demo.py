@@ -6,8 +6,9 @@ With a display it runs there until the user ends the program (or presses Enter h
 Without one it runs on a private X server for a fixed course, takes screenshots along the
 way, writes a contact sheet of them and prints the folder that holds them as its last line.
 
-With --source mastodon the program reads the service's public hashtag timeline instead
-(service.txt says source=mastodon): it starts without key.txt and without the PIN flow.
+With --source mastodon|misskey|flickr|bluesky the program reads the service's stand-in for
+that source instead (service.txt says source=...): it starts without key.txt and without the
+PIN flow.
 
 Needs the harness of the end-to-end tests (tests/e2e on PYTHONPATH) and a built
 build/windows/tilvane.exe."""
@@ -33,6 +34,11 @@ PIN_EDIT_ID = 1001
 OK_BUTTON_ID = 1
 SEARCH_PATH = "/1.1/search/tweets.json"
 TIMELINE_PREFIX = "/api/v1/timelines/tag/"
+# The requests of the open sources, and the keyword each reads the "photos" pictures by.
+SOURCE_PATHS = ("/api/notes/search-by-tag", "/services/feeds/photos_public.gne",
+                "/xrpc/app.bsky.feed.getAuthorFeed", "/xrpc/app.bsky.feed.getFeed")
+SOURCE_KEYWORDS = {"mastodon": "#%s", "misskey": "#%s", "flickr": "%s",
+                   "bluesky": "%s.fake.invalid"}
 REQUEST_TOKEN_PATH = "/oauth/request_token"
 WINDOW_WIDTH, WINDOW_HEIGHT = 1200, 600
 COLUMNS, ROWS = 10, 5
@@ -89,9 +95,10 @@ def demo_options(display, keyword):
 
 
 class Demo:
-    def __init__(self, session, service, out, display, timeline=False):
+    def __init__(self, session, service, out, display, source="twitter"):
         self.session = session
-        self.timeline = timeline
+        self.source = source
+        self.timeline = source != "twitter"
         self.service = service
         self.display = display
         self.shots = out / "shots"
@@ -105,7 +112,8 @@ class Demo:
 
     def searches(self):
         return [e for e in self.service.log_entries()
-                if e.get("path") == SEARCH_PATH or e.get("path", "").startswith(TIMELINE_PREFIX)]
+                if e.get("path") in (SEARCH_PATH,) + SOURCE_PATHS
+                or e.get("path", "").startswith(TIMELINE_PREFIX)]
 
     def issued_pin(self):
         """The PIN of the request token the program asked for last, as the service's page
@@ -199,11 +207,11 @@ class Demo:
     def start(self, options):
         service = (self.service.state_dir / "service.txt").read_text()
         if self.timeline:
-            service = "source=mastodon\n" + service
+            service = "source=%s\n" % self.source + service
         self.workdir = self.session.workdir(
             "work", base=self.shots.parent, options=options, key=None, service=service)
         say("first start in %s: txts/ holds service.txt%s and the option file, no key.txt"
-            % (self.workdir, " (source=mastodon)" if self.timeline else ""))
+            % (self.workdir, " (source=%s)" % self.source if self.timeline else ""))
         self.program = self.session.start_program(self.workdir)
 
     def wait_for_pin_dialog(self):
@@ -270,10 +278,10 @@ class Demo:
         self.start(options)
         if self.timeline:
             if self.wait_for_pin_dialog() is not None:
-                raise RuntimeError("the hashtag timeline asked for a PIN")
+                raise RuntimeError("source=%s asked for a PIN" % self.source)
             self.program.wait_window(timeout=60)
-            say("no PIN asked; tilvane reads the public timeline of %s every 10 s"
-                % options["kensaku_word"])
+            say("no PIN asked; tilvane reads %s from %s every 10 s"
+                % (options["kensaku_word"], self.source))
             return
         if not self.authorise():
             self.skip("the PIN dialog", "this build has no PIN authorisation yet")
@@ -386,8 +394,9 @@ def main(argv=None):
     parser.add_argument("--out", type=Path, default=Path("build/demo"))
     parser.add_argument("--photo-dir", type=Path, help="crops made by make_photos.py")
     parser.add_argument("--searches", type=int, default=5)
-    parser.add_argument("--source", choices=("twitter", "mastodon"), default="twitter",
-                        help="mastodon: the service's public hashtag timeline, no PIN")
+    parser.add_argument("--source", choices=("twitter",) + tuple(SOURCE_KEYWORDS),
+                        default="twitter", help="another source than the designed service: "
+                        "the fake service's stand-in for it, no PIN")
     args = parser.parse_args(argv)
     out = args.out.resolve()
     shots = out / "shots"
@@ -408,11 +417,12 @@ def main(argv=None):
         service = session.fake_service(state_dir=out / "service", arguments=service_arguments)
         say("fake service at %s, requests logged to %s"
             % (service.info["api_url"], service.info["log_file"]))
-        timeline = args.source == "mastodon"
-        demo = Demo(session, service, out, display, timeline)
+        timeline = args.source != "twitter"
+        demo = Demo(session, service, out, display, args.source)
         # The timeline's own "photos" tag brings the photographs; without them its drawn
         # pictures fill about half the wall.
-        keyword = ("#" + KEYWORD if args.photo_dir else "#tilvane") if timeline else KEYWORD
+        keyword = (SOURCE_KEYWORDS[args.source] % (KEYWORD if args.photo_dir else "tilvane")
+                   if timeline else KEYWORD)
         enough = 40 if args.photo_dir or not timeline else 20
         try:
             demo.first_start(demo_options(display, keyword))

@@ -13,6 +13,7 @@ from urllib.parse import unquote
 
 import hostile_jpeg
 import misbehaviour
+import open_sources
 import search_results
 import timeline_results
 from oauth_check import (
@@ -223,6 +224,8 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             reply = self.timeline_reply(path, query_pairs, entry)
         elif path == timeline_results.INSTANCE_PATH:
             reply = self.instance_reply(entry)
+        elif path in open_sources.PATHS:
+            reply = self.open_source_reply(path, query_pairs, body, entry)
         elif path == REQUEST_TOKEN_PATH:
             reply = self.request_token_reply(path, params, entry)
         elif path == ACCESS_TOKEN_PATH:
@@ -414,6 +417,49 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
             return reply, None
         return reply, armed
 
+    # --- Misskey, Flickr and Bluesky -----------------------------------------------------
+
+    def names_for(self, tag):
+        """The pictures a source shows for a tag: its image set, or the growing photographs."""
+        image_set = search_results.image_set_for(tag)
+        photos = self.server.service.timeline_photos() if image_set == "photos" else None
+        return photos if photos is not None else search_results.IMAGE_SETS[image_set][0]
+
+    def open_source_reply(self, path, query_pairs, body, entry) -> Reply:
+        values = {as_utf8(k): as_utf8(v) for k, v in query_pairs}
+        base = self.server.service.image_base
+        entry["user_agent"] = self.headers.get("User-Agent")
+        if path == open_sources.MISSKEY_PATH:
+            return self.misskey_reply(body, entry)
+        entry["tag"] = values.get("tags") or values.get("actor") or values.get("feed") or ""
+        if self.command not in ("GET", "HEAD"):
+            return json_reply(405, {"error": "MethodNotImplemented"})
+        if path == open_sources.FLICKR_PATH:
+            tags = [t for t in entry["tag"].split(",") if t]
+            if values.get("format") != "json" or values.get("nojsoncallback") != "1":
+                return text_reply(200, "jsonFlickrFeed({})", "application/javascript")
+            return Reply(200, open_sources.flickr_feed(tags, base, self.names_for(tags[0] if tags else "")),
+                         "application/json; charset=utf-8")
+        status, reply = open_sources.bsky_reply(path, values, base, self.names_for)
+        return json_reply(status, reply)
+
+    def misskey_reply(self, body, entry) -> Reply:
+        if self.command != "POST":
+            return json_reply(405, {"error": {"message": "Method not allowed", "code": "METHOD_NOT_ALLOWED"}})
+        if not self.headers.get("Content-Type", "").lower().startswith("application/json"):
+            return json_reply(400, {"error": {"message": "Content-Type must be application/json",
+                                              "code": "INVALID_PARAM"}})
+        try:
+            request = json.loads(body.decode("utf-8"))
+        except (UnicodeDecodeError, ValueError):
+            request = None
+        entry["body_json"] = request
+        entry["tag"] = request.get("tag") if isinstance(request, dict) else None
+        entry["since_id"] = request.get("sinceId") if isinstance(request, dict) else None
+        status, reply = open_sources.misskey_reply(request, self.server.service.image_base,
+                                                   self.names_for)
+        return Reply(status, open_sources.as_json(reply), "application/json; charset=utf-8")
+
     # --- media -----------------------------------------------------------------------------
 
     def media_reply(self, path, entry) -> Reply:
@@ -422,8 +468,12 @@ class ServiceRequestHandler(BaseHTTPRequestHandler):
         orig = name.lower().endswith(":orig")
         if orig:
             name = name[: -len(":orig")]
+        source_name = open_sources.media_name(name)
+        if source_name is not None:
+            name, orig = source_name
+            entry["source_path"] = True
         # A timeline names the full size as /media/original/NAME.
-        if name.startswith("original/"):
+        elif name.startswith("original/"):
             name, orig = name[len("original/"):], True
             entry["original_path"] = True
         entry["media"] = name
