@@ -64,10 +64,6 @@ bool isUsableAddress(std::string_view address) {
     });
 }
 
-bool isJpegAddress(std::string_view address) {
-    return endsWithIgnoringCase(address, ".jpg") || endsWithIgnoringCase(address, ".jpeg");
-}
-
 const std::string* stringField(const Json& object, const char* key) {
     const auto found = object.find(key);
     return found != object.end() && found->is_string() ? &found->get_ref<const std::string&>()
@@ -103,7 +99,7 @@ void takeImages(const Json& post, bool original, bool showSensitive,
         const std::string* url = stringField(attachment, "url");
         const std::string* chosen = original ? url : stringField(attachment, "preview_url");
         if (type == nullptr || *type != "image" || url == nullptr || chosen == nullptr ||
-            !isUsableAddress(*url) || !isUsableAddress(*chosen) || !isJpegAddress(*chosen)) {
+            !isUsableAddress(*url) || !isUsableAddress(*chosen)) {
             continue;
         }
         links.push_back(ImageLink{*chosen, *chosen, *url});

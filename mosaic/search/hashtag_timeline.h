@@ -52,9 +52,9 @@ struct TimelinePage {
 };
 
 // Reads a reply body. Takes every attachment of type "image" whose chosen address (url when
-// original, else preview_url) is a printable http(s) address ending in ".jpg" or ".jpeg" in
-// any letter case and fits a tile name; the link's original is the attachment's url. Posts
-// marked sensitive are passed over unless showSensitive.
+// original, else preview_url) is a printable http(s) address that fits a tile name, whatever
+// its ending: the decoder tells the format by the bytes. The link's original is the
+// attachment's url. Posts marked sensitive are passed over unless showSensitive.
 TimelinePage readTimelinePage(std::string_view body, bool original, bool showSensitive);
 
 // An ISO 8601 date and time ("2026-12-08T10:15:00.000Z", with an offset, or without one

@@ -36,33 +36,37 @@ std::vector<std::string> namesOf(const std::vector<ImageLink>& links) {
 const std::string kFiles = "https://files.social.example/media_attachments/files/";
 const std::string kRemote = "https://cdn.remote.example/cache/media_attachments/files/";
 
-TEST(TimelineReply, TakesJpegImagesOfPostsAndBoostsAndPassesOverTheRest) {
+TEST(TimelineReply, TakesImagesOfPostsAndBoostsWhateverTheirEndingAndPassesOverTheRest) {
     const std::string reply = recordedReply();
     ASSERT_FALSE(reply.empty());
 
     const TimelinePage previews = readTimelinePage(reply, false, false);
     EXPECT_TRUE(previews.readable);
-    // The PNG, the sensitive post, the video and the gifv are passed over; the boost's own
-    // picture comes after the boosting post's (none).
+    // The PNG is taken like the JPEGs (the decoder tells formats by their bytes); the
+    // sensitive post, the video and the gifv are passed over; the boost's own picture comes
+    // after the boosting post's.
     ASSERT_EQ(namesOf(previews.links), (std::vector<std::string>{kFiles + "001/small/aa11.jpeg",
+                                                                 kFiles + "002/small/bb22.png",
                                                                  kRemote + "003/small/CC33.JPG"}));
     EXPECT_EQ(previews.links[0].fetchUrl, previews.links[0].name);
     EXPECT_EQ(previews.links[0].original, kFiles + "001/original/aa11.jpeg");
-    EXPECT_EQ(previews.links[1].original, kRemote + "003/original/CC33.JPG");
+    EXPECT_EQ(previews.links[1].original, kFiles + "002/original/bb22.png");
+    EXPECT_EQ(previews.links[2].original, kRemote + "003/original/CC33.JPG");
     // The highest id of the page's own posts, not of the boosted one.
     EXPECT_EQ(previews.newestId, "113600000000000999");
 
     const TimelinePage originals = readTimelinePage(reply, true, false);
     EXPECT_EQ(namesOf(originals.links),
               (std::vector<std::string>{kFiles + "001/original/aa11.jpeg",
+                                        kFiles + "002/original/bb22.png",
                                         kRemote + "003/original/CC33.JPG"}));
     EXPECT_EQ(originals.links[0].original, originals.links[0].name);
 
     const TimelinePage withSensitive = readTimelinePage(reply, false, true);
     EXPECT_EQ(
         namesOf(withSensitive.links),
-        (std::vector<std::string>{kFiles + "001/small/aa11.jpeg", kRemote + "003/small/CC33.JPG",
-                                  kFiles + "004/small/dd44.jpg"}));
+        (std::vector<std::string>{kFiles + "001/small/aa11.jpeg", kFiles + "002/small/bb22.png",
+                                  kRemote + "003/small/CC33.JPG", kFiles + "004/small/dd44.jpg"}));
 }
 
 TEST(TimelineReply, MissingOrOddFieldsSkipOnlyWhatTheyConcern) {
@@ -81,8 +85,10 @@ TEST(TimelineReply, MissingOrOddFieldsSkipOnlyWhatTheyConcern) {
         R"({"id":"99","sensitive":null,"media_attachments":[)" + good + "]}]";
     const TimelinePage page = readTimelinePage(reply, false, false);
     EXPECT_TRUE(page.readable);
+    // An address with a query is taken: its ending says nothing of the format.
     EXPECT_EQ(namesOf(page.links),
-              (std::vector<std::string>{"https://h/s/g.jpg", "https://h/s/g.jpg"}));
+              (std::vector<std::string>{"https://h/s/q.jpg?x=1", "https://h/s/g.jpg",
+                                        "https://h/s/g.jpg"}));
     EXPECT_EQ(page.newestId, "99") << "ids that are not decimal texts are ignored";
 
     const std::string longName = "https://h/" + std::string(250, 'n') + ".jpg";
