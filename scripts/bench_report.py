@@ -40,6 +40,9 @@ PAIRS = [
     ("BM_RescaleSettle/1200/800", "BM_FiftyPlainDecodesBaseline/1200/800", "real_time", None, "the same, 1200 × 800"),
     ("BM_DecodePicture/4096/2730", "BM_TjDecompress2Baseline/4096/2730", "cpu_time", 1.05, "decodePicture against tjDecompress2 into a new buffer"),
     ("BM_DecodePicture/1200/800", "BM_TjDecompress2Baseline/1200/800", "cpu_time", None, "the same, 1200 × 800"),
+    ("BM_DecodePictureFormat/format:0", "BM_LibraryDecodeBaseline/format:0", "cpu_time", 1.1, "a 1200 × 800 PNG through decodePicture, against libpng's simplified reader into a new buffer"),
+    ("BM_DecodePictureFormat/format:1", "BM_LibraryDecodeBaseline/format:1", "cpu_time", 1.1, "a 1200 × 800 lossy WebP through decodePicture, against WebPDecodeBGRA"),
+    ("BM_DecodePictureFormat/format:2", "BM_LibraryDecodeBaseline/format:2", "cpu_time", 1.1, "the same, lossless WebP"),
     ("BM_LoadFiftyPinnedTiles", "BM_FiftyPlainDecodesBaseline/1200/800", "real_time", 0.6, "start-up with 50 pinned 1200 × 800 tiles, against 50 plain decodes in a row (wall clock)"),
     ("BM_ExtractImageLinks/0", "BM_MemmemBaseline/0", "cpu_time", 3.0, "reply scan, 1 MiB with 100 links, against one memmem pass"),
     ("BM_ExtractImageLinks/1", "BM_MemmemBaseline/1", "cpu_time", 3.0, "reply scan, 1 MiB of markers without \".jpg\", against one memmem pass"),
@@ -76,7 +79,7 @@ for line in open("/proc/cpuinfo"):
         break
 memory_kib = next(int(l.split()[1]) for l in open("/proc/meminfo") if l.startswith("MemTotal"))
 versions = command("dpkg-query", "-W", "-f=${Package} ${Version}; ",
-                   "libjpeg62-turbo-dev", "libpixman-1-dev", "libbenchmark-dev", "g++")
+                   "libjpeg62-turbo-dev", "libpng-dev", "libwebp-dev", "libpixman-1-dev", "libbenchmark-dev", "g++")
 
 lines = [
     "# Benchmarks",
