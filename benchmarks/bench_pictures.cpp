@@ -59,9 +59,9 @@ class PhotoColours {
 
 std::vector<std::uint8_t> photoJpeg(int width, int height, unsigned seed) {
     PhotoColours colours(width, height, seed);
-    return testjpeg::encode(
-        width, height, [&colours](int x, int y) { return colours(x, y) & 0x00FFFFFFu; },
-        {.quality = 85});
+    return testjpeg::encode(width, height,
+                            [&colours](int x, int y) { return colours(x, y) & 0x00FFFFFFu; },
+                            {.quality = 85});
 }
 
 std::vector<std::uint8_t> photo(PhotoFormat format, int width, int height) {
