@@ -33,8 +33,9 @@ def expected_pictures(tag, limit):
         if shown["sensitive"]:
             continue
         for attachment in shown["media_attachments"]:
-            if attachment["type"] == "image":
-                names.append(attachment["preview_url"].rsplit("/", 1)[1])
+            name = attachment["preview_url"].rsplit("/", 1)[1]
+            if attachment["type"] == "image" and name not in names:  # no picture twice
+                names.append(name)
     return names
 
 
@@ -99,7 +100,7 @@ class WallFromTheHashtagTimeline(service_programs.ProgramFixture, harness.WineTe
 
         program = self.start(workdir)
         expected = expected_pictures("cats", 20)
-        self.assertEqual(len(expected), 13, expected)
+        self.assertEqual(len(expected), 12, expected)
         self.assertTrue({"p01.png", "p04.webp"} <= set(expected), "a PNG and a WebP land too")
 
         image = self.wait_for_wall(program, len(expected), "fediverse-wall")
