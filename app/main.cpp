@@ -21,6 +21,7 @@
 #include "http/service_config.h"
 #include "mosaic/raster/frame_surface.h"
 #include "mosaic/wall/app_state.h"
+#include "mosaic/wall/restore_set.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/data_directories.h"
@@ -85,6 +86,9 @@ void loadPersistentState() {
     loadWallOptions(kWallOptionsPath);
     createGroupCanvases();
     loadPinnedTilesAtStartup();
+    if (wallOptionIsOn(WallOption::RestoreWall)) {
+        loadRestoreSet(restoreFolder());
+    }
 }
 
 HWND createMainWindowFromOptions(HINSTANCE instance) {

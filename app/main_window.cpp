@@ -7,6 +7,7 @@
 #include "app/program_exit.h"
 #include "app/shell_seams.h"
 #include "app/shell_state.h"
+#include "app/sight_notifications.h"
 #include "app/window_geometry.h"
 #include "app/window_paint.h"
 #include "mosaic/search/search_worker_loop.h"
@@ -15,8 +16,9 @@
 
 namespace {
 
-LRESULT onCreate(HWND) {
+LRESULT onCreate(HWND window) {
     ShellState& shell = shellState();
+    shell.sightNotifications.emplace(window);
     shell.contextMenuResource.reset(LoadMenuW(shell.instance, MAKEINTRESOURCEW(IDR_CONTEXT_MENU)));
     shell.contextMenu = shell.contextMenuResource.get() != nullptr
                             ? GetSubMenu(shell.contextMenuResource.get(), 0)
@@ -28,6 +30,7 @@ LRESULT onDestroy(HWND) {
     ShellState& shell = shellState();
     shell.contextMenu = nullptr;
     shell.contextMenuResource.reset();
+    shell.sightNotifications.reset();
     PostQuitMessage(0);
     return 0;
 }
@@ -160,6 +163,10 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             return onEndSession(wParam);
         case WM_TIMER:
             return onTimer(window, wParam, lParam);
+        case WM_WTSSESSION_CHANGE:
+            return onSessionChange(wParam);
+        case WM_POWERBROADCAST:
+            return onPowerBroadcast(wParam, lParam);
         case WM_INITMENUPOPUP:
             return onInitMenuPopup(window, wParam, lParam);
         case WM_LBUTTONDOWN:

@@ -7,9 +7,11 @@
 #include "mosaic/search/search_worker_loop.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/cell_copies.h"
+#include "mosaic/wall/restore_set.h"
 #include "mosaic/wall/selection.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
+#include "settings/wall_options.h"
 
 namespace {
 
@@ -28,6 +30,13 @@ void stopWorkerEarly() {
     stopSearchWorker();
 }
 
+// The grid as it is now, for the next start, when the user asked for that.
+void saveWallForNextStart() {
+    if (wallOptionIsOn(WallOption::RestoreWall)) {
+        writeRestoreSet(restoreFolder());
+    }
+}
+
 }  // namespace
 
 void exitProgram(HWND window) {
@@ -39,6 +48,7 @@ void exitProgram(HWND window) {
 void saveAtEndOfSession() {
     stopWorkerEarly();
     saveOptions();
+    saveWallForNextStart();
 }
 
 void shutDownProgram() {
@@ -46,6 +56,7 @@ void shutDownProgram() {
     stopCellCopies();
     releaseDrawingSurfaces();
     saveOptions();
+    saveWallForNextStart();
     clearOptions();
     releaseSelection();
     releaseQueue();

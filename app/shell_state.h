@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <optional>
+
+#include "app/sight_notifications.h"
 #include "app/win_handles.h"
 #include "mosaic/raster/surface.h"
 
@@ -12,6 +15,8 @@ struct ShellState {
     // Menu 105 as loaded, and its first popup, which right-click shows.
     UniqueMenu contextMenuResource;
     HMENU contextMenu = nullptr;
+    // While the main window exists.
+    std::optional<SightNotifications> sightNotifications;
     // The finished client-sized frame handed to the window; kept between paints.
     Surface clientFrame;
     // The client rectangle the previous paint saw; all zero before the first paint, so the

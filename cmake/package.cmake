@@ -5,6 +5,8 @@ install(TARGETS tilvane RUNTIME DESTINATION .)
 install(DIRECTORY DESTINATION txts)
 install(DIRECTORY DESTINATION kotei_tiles/olds)
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/service.txt" DESTINATION txts)
+# The download opts in to what a person would want; without the file the designed start stays.
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/wall.txt" DESTINATION txts)
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/README.txt" DESTINATION .)
 install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION . RENAME LICENSE.txt)
 

@@ -5,6 +5,7 @@
 
 #include "mosaic/raster/image_limits.h"
 #include "mosaic/search/search_state.h"
+#include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/tile_grid.h"
 #include "settings/option_store.h"
@@ -48,7 +49,8 @@ int runSearchCycle(const SearchCycleServices& services) {
     // stalling image host costs one download, not one per mention.
     std::set<std::string> refused;
     for (const ImageLink& link : source(keyword, postCount)) {
-        if (exitWasRequested()) {
+        // Nobody sees the pictures of a wall resting unseen: no download starts.
+        if (exitWasRequested() || searchRestsUnseen()) {
             break;
         }
         const std::string& url = link.name;

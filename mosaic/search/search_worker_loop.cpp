@@ -12,6 +12,7 @@
 #include "mosaic/search/hashtag_timeline.h"
 #include "mosaic/search/search_state.h"
 #include "mosaic/search/search_worker.h"
+#include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
 
 namespace {
@@ -90,7 +91,8 @@ SearchCycleServices defaultSearchCycleServices() {
 
 bool startSearchCycleWhenIdle(std::optional<SearchCycleServices> services) {
     const AppState& state = appState();
-    if (!searchIsEnabled() || state.tilesPending.load() != 0 || exitWasRequested()) {
+    if (!searchIsEnabled() || state.tilesPending.load() != 0 || exitWasRequested() ||
+        searchRestsUnseen()) {
         return false;
     }
     WorkerLoop& loop = workerLoop();

@@ -9,10 +9,10 @@
 // state behind each time: a statically linked build never gets to release it.
 
 // Timer tick (user-interface thread): has the worker run one cycle (runSearchWorker), but only
-// while searching is enabled, no result waits for placement, the previous cycle has ended and
-// no exit was asked for. A tick that finds a cycle still running starts nothing and is not
-// caught up later. Without services the cycle uses the real ones, made on the worker.
-// Returns whether a cycle was started.
+// while searching is enabled, no result waits for placement, the previous cycle has ended, no
+// exit was asked for and the wall is not resting unseen (wall_visibility.h). A tick that finds a
+// cycle still running starts nothing and is not caught up later. Without services the cycle uses
+// the real ones, made on the worker. Returns whether a cycle was started.
 bool startSearchCycleWhenIdle(std::optional<SearchCycleServices> services = std::nullopt);
 
 // The real services, and the one place that chooses them: the source that

@@ -8,9 +8,8 @@
 #include <system_error>
 #include <vector>
 
-#include "mosaic/raster/image_limits.h"
-#include "mosaic/raster/picture_decoder.h"
 #include "mosaic/wall/app_state.h"
+#include "mosaic/wall/image_file.h"
 #include "mosaic/wall/parallel_work.h"
 #include "mosaic/wall/selection.h"
 #include "mosaic/wall/shell_hooks.h"
@@ -85,28 +84,12 @@ bool fileExists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, error);
 }
 
-std::optional<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size == 0 || size > kMaxImageBytes) {
-        return std::nullopt;
-    }
-    UniqueFile file = openFile(path, "rb");
-    if (!file) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-// Another pin (in the grid or dormant) that keeps its image in the same file.
-bool fileSharedWithOtherPin(const Tile& unpinned, const std::string& fileName) {
+// Another pin (in the grid, other than unpinned, or dormant) that keeps its image in the same
+// file.
+bool fileSharedWithOtherPin(const Tile* unpinned, const std::string& fileName) {
     if (const CanvasList* grid = gridTiles()) {
         for (const Tile& tile : *grid) {
-            if (&tile != &unpinned && tile.replaceable == 0 &&
+            if (&tile != unpinned && tile.replaceable == 0 &&
                 pinnedFileName(tile.name) == fileName) {
                 return true;
             }
@@ -117,9 +100,9 @@ bool fileSharedWithOtherPin(const Tile& unpinned, const std::string& fileName) {
                        [&](const DormantPin& pin) { return pinnedFileName(pin.name) == fileName; });
 }
 
-void forgetDormantPins(const std::string& name) {
+std::size_t forgetDormantPins(std::string_view name) {
     auto& dormant = appState().dormantPins;
-    std::erase_if(dormant, [&](const DormantPin& pin) { return pin.name == name; });
+    return std::erase_if(dormant, [&](const DormantPin& pin) { return pin.name == name; });
 }
 
 void pin(Tile& tile) {
@@ -142,34 +125,41 @@ void unpin(Tile& tile) {
     // The list goes first: killed in between, an image stays without its line, which is
     // harmless, rather than a line without its image.
     writePinnedList(pinnedListPath());
-    if (!fileSharedWithOtherPin(tile, fileName)) {
+    if (!fileSharedWithOtherPin(&tile, fileName)) {
         retirePinnedFile(fileName);
     }
     unpinTileCount();
 }
+
+}  // namespace
+
+bool dropDormantPin(std::string_view name) {
+    if (forgetDormantPins(name) == 0) {
+        return false;
+    }
+    // As an unpin: the list first, then the image, unless another pin still names its file.
+    if (!writePinnedList(pinnedListPath())) {
+        return false;
+    }
+    const std::string fileName = pinnedFileName(name);
+    if (!fileSharedWithOtherPin(nullptr, fileName)) {
+        retirePinnedFile(fileName);
+    }
+    return true;
+}
+
+namespace {
 
 // A line of the list on its way into the grid: its image, decoded at the cell's size.
 struct LoadingPin {
     DormantPin entry;
     bool onGrid = false;
     std::filesystem::path file;
-    std::vector<std::uint8_t> bytes;
-    std::optional<ScaledPicture> picture;
+    std::optional<CellImage> image;
 };
 
-void loadPinnedImage(LoadingPin& pin, std::int32_t cellWidth, std::int32_t cellHeight) {
-    auto bytes = readImageFile(pin.file);
-    if (!bytes) {
-        return;
-    }
-    pin.picture = decodePictureScaled(*bytes, cellWidth, cellHeight);
-    if (pin.picture) {
-        pin.bytes = std::move(*bytes);
-    }
-}
-
 bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
-    if (!pin.picture) {
+    if (!pin.image) {
         return false;
     }
     Tile tile;
@@ -177,11 +167,7 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     tile.originalUrl = pin.entry.originalUrl;
     tile.rect = cellRect(Cell{pin.entry.column, pin.entry.row});
     tile.replaceable = 0;
-    tile.byteSize = static_cast<std::int32_t>(pin.bytes.size());
-    tile.imageBytes = std::move(pin.bytes);
-    if (!makeImageCanvasFromCellCopy(tile, pin.picture->naturalSize.width,
-                                     pin.picture->naturalSize.height,
-                                     std::move(pin.picture->picture))) {
+    if (!giveCellImage(tile, std::move(*pin.image))) {
         return false;
     }
     grid.push_back(std::move(tile));
@@ -301,19 +287,11 @@ bool savePinnedFile(const std::filesystem::path& path, std::span<const std::uint
     // that name (an existing file is never written again).
     std::filesystem::path temporary = path;
     temporary += ".tmp";
+    if (!writeImageFile(temporary, bytes)) {
+        showPinnedSaveError();
+        return false;
+    }
     std::error_code error;
-    UniqueFile file = openFile(temporary, "wb");
-    if (!file) {
-        showPinnedSaveError();
-        return false;
-    }
-    const bool written =
-        !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    if (!closeFile(std::move(file)) || !written) {
-        std::filesystem::remove(temporary, error);
-        showPinnedSaveError();
-        return false;
-    }
     std::filesystem::rename(temporary, path, error);
     if (error) {
         std::filesystem::remove(temporary, error);
@@ -412,7 +390,7 @@ void loadPinnedTiles(const std::filesystem::path& path) {
     const std::int32_t cellHeight = state.tileHeight;
     runInParallel(pins.size(), [&](std::size_t index) {
         if (pins[index].onGrid) {
-            loadPinnedImage(pins[index], cellWidth, cellHeight);
+            pins[index].image = loadCellImage(pins[index].file, cellWidth, cellHeight);
         }
     });
     for (LoadingPin& pin : pins) {

@@ -53,6 +53,11 @@ bool retirePinnedFile(std::string_view fileName);
 // order, then one per dormant pin. The old list stays intact when writing fails.
 bool writePinnedList(const std::filesystem::path& path);
 
+// Drops every dormant pin of that name: the list is rewritten without it and its image file,
+// if any, retired unless another pin names the same file. False when no dormant pin has the
+// name or the list could not be written.
+bool dropDormantPin(std::string_view name);
+
 // Start-up: puts every listed tile whose image loads into its cell of the grid; lines whose
 // image is missing or undecodable, or whose cell is off the grid, become dormant pins.
 void loadPinnedTiles(const std::filesystem::path& path);

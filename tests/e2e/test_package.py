@@ -62,6 +62,10 @@ class PackageTest(unittest.TestCase):
             self.assertTrue(any(line.startswith("#" + key + "=") for line in lines), key)
         self.assertEqual([line for line in lines if line.strip() and not line.startswith("#")], [])
 
+    def test_wall_file_brings_the_last_wall_back_with_fitted_smooth_tiles(self):
+        lines = (self.top / "txts" / "wall.txt").read_text().splitlines()
+        self.assertEqual(sorted(lines), ["restore_wall=1", "tile_filter=1", "tile_fit=1"])
+
     def test_program_carries_version_icon_and_manifest(self):
         session = harness.shared_session()
         probe = harness.PROGRAMS_DIR / "file_version_probe.exe"

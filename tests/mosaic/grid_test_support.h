@@ -62,6 +62,14 @@ inline Tile& addGridTile(const std::string& url, Cell cell, bool pinned,
     return gridTiles()->back();
 }
 
+inline std::vector<std::string> namesOfGrid() {
+    std::vector<std::string> names;
+    for (const Tile& tile : *gridTiles()) {
+        names.push_back(tile.name);
+    }
+    return names;
+}
+
 inline std::vector<Cell> cellsOfGrid() {
     std::vector<Cell> cells;
     const AppState& state = appState();

@@ -513,6 +513,21 @@ TEST_F(PinnedTilesTest, AFileADormantPinNamesIsKeptWhenAnotherTileSharingItIsUnp
     EXPECT_EQ(gridTiles()->front().name, "http://a.example/one/abc.jpg");
 }
 
+TEST_F(PinnedTilesTest, DroppingADormantPinRetiresItsFileUnlessAPinnedTileNamesIt) {
+    writeBytes(root_ / "kotei_tiles" / "broken.jpg", {0xFF, 0xD8, 1, 2, 3});
+    std::ofstream(pinnedListPath()) << "name=http://p.example/broken.jpg,x=2,y=1\n"
+                                    << "name=http://p.example/missing.jpg,x=1,y=1\n";
+    restart(1500, 750);
+    rightClickAndPin(placeImage("http://q.example/missing.jpg", Cell{4, 2}));
+
+    EXPECT_FALSE(dropDormantPin("http://p.example/none.jpg"));
+    EXPECT_TRUE(dropDormantPin("http://p.example/broken.jpg"));
+    EXPECT_FALSE(fs::exists(root_ / "kotei_tiles" / "broken.jpg"));
+    EXPECT_TRUE(dropDormantPin("http://p.example/missing.jpg"));
+    EXPECT_EQ(readText(pinnedListPath()), "name=http://q.example/missing.jpg,x=4,y=2\n");
+    EXPECT_TRUE(fs::exists(root_ / "kotei_tiles" / "missing.jpg")) << "the pinned tile's image";
+}
+
 TEST_F(PinnedTilesTest, TogglingWithoutASelectionOrWithAReplacedTileDoesNothing) {
     togglePin();
     Tile& tile = placeImage("http://p.example/abc.jpg", Cell{0, 0});

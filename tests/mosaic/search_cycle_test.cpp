@@ -8,6 +8,7 @@
 
 #include "mosaic/search/search_cycle.h"
 #include "mosaic/search/search_worker.h"
+#include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
@@ -181,6 +182,20 @@ TEST_F(SearchCycle, DownloadingStopsOnceTheQueueCanFillEveryReplaceableCell) {
     EXPECT_EQ(
         namesOf(queuedTiles()),
         (std::vector<std::string>{"http://img/0.jpg", "http://img/2.jpg", "http://img/3.jpg"}));
+}
+
+TEST_F(SearchCycle, NoDownloadStartsOnceTheWallIsUnseen) {
+    for (const char* url : {"http://img/a.jpg", "http://img/b.jpg"}) {
+        world.reply += photo(url);
+        world.downloads[url] = pictureOf(100, 4, 4);
+    }
+    SearchCycleServices services = world.services();
+    services.download = [download = services.download](const std::string& url) {
+        noteSessionLocked(true);  // locked while the first picture comes
+        return download(url);
+    };
+    EXPECT_EQ(runSearchCycle(services), 1);
+    EXPECT_EQ(world.fetched, std::vector<std::string>{"http://img/a.jpg"});
 }
 
 TEST_F(SearchCycle, LinksTooLongForATileNameAreNeverFetched) {

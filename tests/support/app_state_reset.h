@@ -4,6 +4,7 @@
 
 #include "mosaic/search/search_state.h"
 #include "mosaic/search/search_worker_loop.h"
+#include "mosaic/search/wall_visibility.h"
 #include "mosaic/wall/app_state.h"
 #include "mosaic/wall/cell_copies.h"
 
@@ -33,4 +34,6 @@ inline void resetAppState() {
     state.tilesPending = 0;
     searchSwitches().enabled = true;
     searchSwitches().exitRequested = false;
+    noteSessionLocked(false);
+    noteDisplayOff(false);
 }
