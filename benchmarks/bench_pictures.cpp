@@ -19,29 +19,63 @@
 #include "tests/support/app_state_reset.h"
 #include "tests/support/mark_surfaces.h"
 #include "tests/support/test_jpeg.h"
+#include "tests/support/test_pictures.h"
 
 namespace bench {
 
-// Smooth shapes with grain, so the encoder and the decoder do a photograph's work.
-std::vector<std::uint8_t> photoJpeg(int width, int height, unsigned seed) {
-    std::mt19937 random(seed);
-    auto colourAt = [&random, width, height, seed](int x, int row) {
-        const double y = static_cast<double>(row) / height;
-        const double u = static_cast<double>(x) / width;
+namespace {
+
+// Smooth shapes with grain, so the encoder and the decoder do a photograph's work; opaque
+// 0xFFRRGGBB, taken row by row.
+class PhotoColours {
+  public:
+    PhotoColours(int width, int height, unsigned seed)
+        : random_(seed), width_(width), height_(height), seed_(seed) {}
+    std::uint32_t operator()(int x, int row) {
+        const double y = static_cast<double>(row) / height_;
+        const double u = static_cast<double>(x) / width_;
         const double shapes[3] = {
-            128 + 90 * std::sin(7 * u + 3 * y + seed),
+            128 + 90 * std::sin(7 * u + 3 * y + seed_),
             128 + 80 * std::cos(5 * y - 4 * u * u),
             128 + 70 * std::sin(11 * u * y + 2),
         };
-        std::uint32_t colour = 0;
+        std::uint32_t colour = 0xFF;
         for (const double shape : shapes) {
-            const int grain = static_cast<int>(random() % 17) - 8;
+            const int grain = static_cast<int>(random_() % 17) - 8;
             colour = (colour << 8) | static_cast<std::uint32_t>(
                                          std::clamp(static_cast<int>(shape) + grain, 0, 255));
         }
         return colour;
-    };
-    return testjpeg::encode(width, height, colourAt, {.quality = 85});
+    }
+
+  private:
+    std::mt19937 random_;
+    int width_;
+    int height_;
+    unsigned seed_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> photoJpeg(int width, int height, unsigned seed) {
+    PhotoColours colours(width, height, seed);
+    return testjpeg::encode(width, height,
+                            [&colours](int x, int y) { return colours(x, y) & 0x00FFFFFFu; },
+                            {.quality = 85});
+}
+
+std::vector<std::uint8_t> photo(PhotoFormat format, int width, int height) {
+    PhotoColours colours(width, height, 1);
+    const auto colourAt = [&colours](int x, int y) { return colours(x, y); };
+    switch (format) {
+        case PhotoFormat::png:
+            return testpictures::png(width, height, colourAt);
+        case PhotoFormat::lossyWebp:
+            return testpictures::webp(width, height, colourAt, false);
+        case PhotoFormat::losslessWebp:
+            return testpictures::webp(width, height, colourAt, true);
+    }
+    return {};
 }
 
 const std::vector<std::uint8_t>& cachedPhotoJpeg(int width, int height) {

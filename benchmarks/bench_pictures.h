@@ -17,6 +17,10 @@ inline constexpr std::int32_t kClientHeight = 1080;
 // well as a photograph does.
 std::vector<std::uint8_t> photoJpeg(int width, int height, unsigned seed = 1);
 
+// The same kind of picture as a PNG or a WebP (lossy at quality 95, or lossless).
+enum class PhotoFormat { png, lossyWebp, losslessWebp };
+std::vector<std::uint8_t> photo(PhotoFormat format, int width, int height);
+
 // The JPEG of that size, made once per run.
 const std::vector<std::uint8_t>& cachedPhotoJpeg(int width, int height);
 

@@ -30,7 +30,8 @@ class PngImage {
 bool hasEndChunk(std::span<const std::uint8_t> bytes) {
     constexpr std::array<std::uint8_t, 12> kEnd{0,   0,   0,    0,    'I',  'E',
                                                 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-    return std::search(bytes.begin(), bytes.end(), kEnd.begin(), kEnd.end()) != bytes.end();
+    // Searched from the back, where it almost always is.
+    return std::find_end(bytes.begin(), bytes.end(), kEnd.begin(), kEnd.end()) != bytes.end();
 }
 
 }  // namespace

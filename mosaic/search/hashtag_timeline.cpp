@@ -49,9 +49,6 @@ std::vector<std::string> keywordWords(std::string_view text) {
     return words;
 }
 
-bool isJpegAddress(std::string_view address) {
-    return endsWithIgnoringCase(address, ".jpg") || endsWithIgnoringCase(address, ".jpeg");
-}
 
 const std::string* stringField(const Json& object, const char* key) {
     const auto found = object.find(key);
@@ -124,7 +121,7 @@ void takeImages(const Json& post, bool original, std::vector<ImageLink>& links) 
         const std::string* url = stringField(attachment, "url");
         const std::string* chosen = original ? url : stringField(attachment, "preview_url");
         if (type == nullptr || *type != "image" || url == nullptr || chosen == nullptr ||
-            !isUsableAddress(*url) || !isUsableAddress(*chosen) || !isJpegAddress(*chosen)) {
+            !isUsableAddress(*url) || !isUsableAddress(*chosen)) {
             continue;
         }
         ImageLink link = origin;

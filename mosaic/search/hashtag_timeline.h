@@ -53,10 +53,10 @@ struct TimelinePage {
 };
 
 // Reads a reply body. Takes every attachment of type "image" whose chosen address (url when
-// original, else preview_url) is a printable http(s) address ending in ".jpg" or ".jpeg" in
-// any letter case and fits a tile name; the link's original is the attachment's url, its
-// author the post's account (acct), its post page the post's url, and it is sensitive when
-// the post is marked so.
+// original, else preview_url) is a printable http(s) address that fits a tile name, whatever
+// its ending (the decoder tells the format by the bytes); the link's original is the
+// attachment's url, its author the post's account (acct), its post page the post's url, and
+// it is sensitive when the post is marked so.
 TimelinePage readTimelinePage(std::string_view body, bool original);
 
 // What the timeline search keeps from one cycle to the next.

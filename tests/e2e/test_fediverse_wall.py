@@ -1,7 +1,7 @@
 """The wall fed by a Mastodon-compatible server's public hashtag timeline: tilvane.exe under
 Wine with source=mastodon in service.txt, no key.txt and no PIN, against the fake service:
-previews and full-size pictures, the copy commands, a pinned tile through a restart,
-since_id, the refusal told once and a bearer token."""
+previews and full-size pictures (JPEG, PNG and WebP), the copy commands, a pinned tile
+through a restart, since_id, the refusal told once and a bearer token."""
 
 import sys
 import unittest
@@ -26,15 +26,16 @@ IDM_PIN_TILE, IDM_COPY_URL, IDM_COPY_ORIGINAL_URL = 40018, 40020, 40021
 
 def expected_pictures(tag, limit):
     """The file names the wall should show, in reply order: pictures of the posts and of the
-    posts they boost, not of sensitive posts, images ending in .jpg only."""
+    posts they boost, not of sensitive posts, whatever the format (JPEG, PNG, WebP)."""
     names = []
     for post in timeline_results.timeline_posts(tag, "")[:limit]:
         shown = post["reblog"] or post
         if shown["sensitive"]:
             continue
         for attachment in shown["media_attachments"]:
-            if attachment["type"] == "image" and attachment["preview_url"].endswith(".jpg"):
-                names.append(attachment["preview_url"].rsplit("/", 1)[1])
+            name = attachment["preview_url"].rsplit("/", 1)[1]
+            if attachment["type"] == "image" and name not in names:  # no picture twice
+                names.append(name)
     return names
 
 
@@ -108,7 +109,8 @@ class WallFromTheHashtagTimeline(service_programs.ProgramFixture, harness.WineTe
 
         program = self.start(workdir)
         expected = expected_pictures("cats", 20)
-        self.assertEqual(len(expected), 10, expected)
+        self.assertEqual(len(expected), 12, expected)
+        self.assertTrue({"p01.png", "p04.webp"} <= set(expected), "a PNG and a WebP land too")
 
         image = self.wait_for_wall(program, len(expected), "fediverse-wall")
         self.session.screenshot("fediverse-wall")

@@ -90,6 +90,19 @@ class PackageTest(unittest.TestCase):
         self.assertIn("true/pm", manifest)
         self.assertRegex(manifest, r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0')
 
+    def test_program_decodes_pictures_with_its_own_static_libraries(self):
+        """No OLE picture decoding and no picture library DLL: the decoders the native tests
+        and fuzzers cover are linked in."""
+        table = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(self.top / "tilvane.exe")],
+                               stdout=subprocess.PIPE, text=True, check=True, timeout=60).stdout
+        dlls = {line.split(":", 1)[1].strip().lower() for line in table.splitlines()
+                if "DLL Name:" in line}
+        self.assertIn("kernel32.dll", dlls, "the import table was read")
+        self.assertNotIn("OleLoadPicture", table)
+        self.assertNotIn("oleaut32.dll", dlls)
+        self.assertFalse([dll for dll in dlls if any(part in dll for part in
+                                                     ("jpeg", "png", "webp", "zlib"))], dlls)
+
     def test_starts_from_the_unpacked_folder_and_keeps_its_options_there(self):
         session = harness.shared_session()
         folder = self.folder / "run"

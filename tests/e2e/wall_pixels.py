@@ -83,7 +83,8 @@ class WallLayout:
         if key not in cache:
             source = folder / name
             ppm = subprocess.run(["convert", str(source), "-sample",
-                                  "%dx%d!" % (self.cell_width, self.cell_height), "ppm:-"],
+                                  "%dx%d!" % (self.cell_width, self.cell_height), "-depth", "8",
+                                  "ppm:-"],
                                  stdout=subprocess.PIPE, check=True, timeout=60).stdout
             path = harness.ARTIFACTS_DIR / ("expected-%dx%d-%s.ppm"
                                             % (self.cell_width, self.cell_height, name))

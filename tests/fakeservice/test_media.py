@@ -77,7 +77,8 @@ class MediaServingTest(ServiceTestCase):
                     reply = self.fetch("/media/" + path.name, secure)
                     self.assertEqual(reply.status, 200)
                     self.assertEqual(reply.body, path.read_bytes())
-                    expected = "image/png" if path.suffix == ".png" else "image/jpeg"
+                    expected = {".png": "image/png", ".webp": "image/webp"}.get(path.suffix,
+                                                                                 "image/jpeg")
                     self.assertEqual(reply.headers["content-type"], expected)
                     self.assertEqual(int(reply.headers["content-length"]), len(reply.body))
 

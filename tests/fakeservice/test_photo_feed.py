@@ -51,7 +51,7 @@ class PhotoFeedTest(ServiceTestCase):
         self.assertEqual(status, 200)
         shown = [preview.rsplit("/", 1)[1] for post in reversed(posts)
                  for kind, preview, _ in images_of(post) if kind == "image"
-                 and not preview.endswith(".png")]
+                 and not preview.endswith((".png", ".webp"))]
         self.assertEqual(shown, PHOTOS, "oldest first once reversed")
         newest = max(int(post["id"]) for post in posts)
         _, _, later = fetch(self.service, TIMELINE + "photos?since_id=%d" % newest)

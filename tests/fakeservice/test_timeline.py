@@ -44,7 +44,8 @@ class TimelineTest(ServiceTestCase):
         self.assertTrue(any((p["reblog"] or p)["sensitive"] for p in posts))
         kinds = {kind for p in posts for kind, _, _ in images_of(p)}
         self.assertEqual(kinds, {"image", "video"})
-        self.assertTrue(any(url.endswith(".png") for p in posts for _, _, url in images_of(p)))
+        for ending in (".png", ".webp"):
+            self.assertTrue(any(url.endswith(ending) for p in posts for _, _, url in images_of(p)))
         self.assertIsNotNone(headers["X-RateLimit-Reset"])
         self.assertGreater(int(headers["X-RateLimit-Remaining"]), 0)
 

@@ -30,34 +30,38 @@ std::string recordedReply() {
 const std::string kFiles = "https://files.social.example/media_attachments/files/";
 const std::string kRemote = "https://cdn.remote.example/cache/media_attachments/files/";
 
-TEST(TimelineReply, TakesJpegImagesOfPostsAndBoostsAndPassesOverTheRest) {
+TEST(TimelineReply, TakesImagesOfPostsAndBoostsWhateverTheirEndingAndPassesOverTheRest) {
     const std::string reply = recordedReply();
     ASSERT_FALSE(reply.empty());
 
     const TimelinePage previews = readTimelinePage(reply, false);
     EXPECT_TRUE(previews.readable);
-    // The PNG, the video and the gifv are passed over; the boost's own picture comes after
-    // the boosting post's (none); the sensitive post's is marked for the cycle to pass over.
+    // The PNG is taken like the JPEGs (the decoder tells formats by their bytes); the video
+    // and the gifv are passed over; the boost's own picture comes after the boosting post's
+    // (none); the sensitive post's is marked for the cycle to pass over.
     ASSERT_EQ(namesOf(previews.links), (std::vector<std::string>{kFiles + "001/small/aa11.jpeg",
+                                                                 kFiles + "002/small/bb22.png",
                                                                  kRemote + "003/small/CC33.JPG",
                                                                  kFiles + "004/small/dd44.jpg"}));
     EXPECT_EQ(previews.links[0].fetchUrl, previews.links[0].name);
     EXPECT_EQ(previews.links[0].original, kFiles + "001/original/aa11.jpeg");
-    EXPECT_EQ(previews.links[1].original, kRemote + "003/original/CC33.JPG");
-    EXPECT_EQ((std::vector<bool>{previews.links[0].sensitive, previews.links[1].sensitive,
-                                 previews.links[2].sensitive}),
+    EXPECT_EQ(previews.links[1].original, kFiles + "002/original/bb22.png");
+    EXPECT_EQ(previews.links[2].original, kRemote + "003/original/CC33.JPG");
+    EXPECT_EQ((std::vector<bool>{previews.links[0].sensitive, previews.links[2].sensitive,
+                                 previews.links[3].sensitive}),
               (std::vector<bool>{false, false, true}));
     // A boosted picture names the boosted post's author and page, not the booster's.
     EXPECT_EQ(previews.links[0].author, "ann");
     EXPECT_EQ(previews.links[0].postPage, "https://social.example/@ann/113600000000000123");
-    EXPECT_EQ(previews.links[1].author, "cy@remote.example");
-    EXPECT_EQ(previews.links[1].postPage, "https://remote.example/@cy/113599999999999000");
+    EXPECT_EQ(previews.links[2].author, "cy@remote.example");
+    EXPECT_EQ(previews.links[2].postPage, "https://remote.example/@cy/113599999999999000");
     // The highest id of the page's own posts, not of the boosted one.
     EXPECT_EQ(previews.newestId, "113600000000000999");
 
     const TimelinePage originals = readTimelinePage(reply, true);
     EXPECT_EQ(namesOf(originals.links),
               (std::vector<std::string>{kFiles + "001/original/aa11.jpeg",
+                                        kFiles + "002/original/bb22.png",
                                         kRemote + "003/original/CC33.JPG",
                                         kFiles + "004/original/dd44.jpg"}));
     EXPECT_EQ(originals.links[0].original, originals.links[0].name);
@@ -79,8 +83,10 @@ TEST(TimelineReply, MissingOrOddFieldsSkipOnlyWhatTheyConcern) {
         R"({"id":"99","sensitive":null,"media_attachments":[)" + good + "]}]";
     const TimelinePage page = readTimelinePage(reply, false);
     EXPECT_TRUE(page.readable);
+    // An address with a query is taken: its ending says nothing of the format.
     EXPECT_EQ(namesOf(page.links),
-              (std::vector<std::string>{"https://h/s/g.jpg", "https://h/s/g.jpg"}));
+              (std::vector<std::string>{"https://h/s/q.jpg?x=1", "https://h/s/g.jpg",
+                                        "https://h/s/g.jpg"}));
     EXPECT_EQ(page.newestId, "99") << "ids that are not decimal texts are ignored";
 
     const std::string longName = "https://h/" + std::string(250, 'n') + ".jpg";
@@ -222,7 +228,7 @@ class TimelineSearch : public ::testing::Test {
 
 TEST_F(TimelineSearch, IdentifiesItselfAndAsksOnlyForPostsNewerThanTheNewestSeen) {
     server.answers = {{200u, {}, recordedReply()}, {200u, {}, "[]"}, {200u, {}, "[]"}};
-    EXPECT_EQ(search("cats").size(), 3u);
+    EXPECT_EQ(search("cats").size(), 4u);
     EXPECT_TRUE(search("cats", 50).empty());
     EXPECT_TRUE(search("dogs").empty());
     EXPECT_EQ(server.urls,
@@ -256,7 +262,7 @@ TEST_F(TimelineSearch, ARateLimitStopsRequestsUntilItsResetAndTicksComeNoSoonerT
                        {"X-RateLimit-Remaining: 0", "X-RateLimit-Reset: 2026-12-08T10:02:00Z"},
                        recordedReply()},
                       {200u, {}, "[]"}};
-    EXPECT_EQ(search("cats").size(), 3u) << "the reply that says so still counts";
+    EXPECT_EQ(search("cats").size(), 4u) << "the reply that says so still counts";
     server.now += 99s;  // the next search comes a second before the reset
     EXPECT_TRUE(search("cats").empty());
     EXPECT_EQ(server.urls.size(), 1u);

@@ -33,7 +33,8 @@ MAX_REQUEST_BODY = 1024 * 1024
 REASONS = {200: "OK", 400: "Bad Request", 401: "Unauthorized", 403: "Forbidden",
            404: "Not Found", 429: "Too Many Requests",
            405: "Method Not Allowed", 413: "Payload Too Large", 500: "Internal Server Error"}
-CONTENT_TYPES = {".jpg": "image/jpeg", ".png": "image/png", ".mp4": "video/mp4"}
+CONTENT_TYPES = {".jpg": "image/jpeg", ".png": "image/png", ".webp": "image/webp",
+                 ".mp4": "video/mp4"}
 RATE_LIMIT = 300
 TIMELINE_REFUSALS = {"status401": 401, "status403": 403, "status429": 429}
 

@@ -68,10 +68,12 @@ for n in a01 a02 a03 a04; do
     convert "$media/$n.jpg" -resize 200% -strip -quality 60 "$media/orig/$n.jpg"
 done
 
-# PNG pictures: the client must skip them.
+# PNG pictures: the designed search skips them, the other sources take them.
 convert -size 120x90 gradient:green-white -strip "$media/p01.png"
 convert -size 160x120 pattern:checkerboard -strip "$media/p02.png"
 convert -size 80x60 xc:magenta -strip "$media/p03.png"
+# A lossless WebP, whose cell mean ImageMagick reads back exactly.
+convert -size 100x80 gradient:orange-navy -define webp:lossless=true -strip "$media/p04.webp"
 
 # Bodies named .jpg that no decoder accepts.
 python3 - "$media" <<'EOF'

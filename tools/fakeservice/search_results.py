@@ -10,6 +10,7 @@ DOGS = [f"b{n:02d}.jpg" for n in range(1, 13)]
 LARGE = ["c01.jpg", "c02.jpg"]
 DUPLICATES = ["d01.jpg", "d02.jpg", "d03.jpg", "d04.jpg"]
 PNGS = ["p01.png", "p02.png", "p03.png"]
+WEBPS = ["p04.webp"]  # served to the hashtag timeline only
 BROKEN = ["x01.jpg", "x02.jpg", "x03.jpg", "x04.jpg"]
 MIXED = ["a01.jpg", "p01.png", "x01.jpg", "b01.jpg", "p02.png", "x02.jpg", "a02.jpg", "b02.jpg"]
 DEFAULT = CATS + DOGS + LARGE
@@ -38,7 +39,7 @@ FIRST_MEDIA_ID = 1_300_000_000_000_000_000
 
 
 def media_files() -> list[str]:
-    names = set(DEFAULT + DUPLICATES + PNGS + BROKEN)
+    names = set(DEFAULT + DUPLICATES + PNGS + WEBPS + BROKEN)
     return sorted(names)
 
 

@@ -68,7 +68,7 @@ def timeline_posts(tag, image_base, names=None):
     """Every post of the tag's timeline, newest first. Post k (0 = oldest) shows the k-th
     picture of `names` (default: the tag's image set); every fourth is a boost of another
     account's post, every sixth is marked sensitive, every third also carries a video, every
-    fifth also a PNG."""
+    fifth also a PNG, every seventh also a WebP."""
     if names is None:
         names, _ = search_results.IMAGE_SETS[search_results.image_set_for(tag)]
     created = time.strftime("%Y-%m-%dT%H:%M:%S.000Z", time.gmtime())
@@ -80,6 +80,8 @@ def timeline_posts(tag, image_base, names=None):
             attachments.insert(0, _attachment("video", VIDEO_NAME, image_base, post_id + 2))
         if k % 5 == 4:
             attachments.append(_attachment("image", "p01.png", image_base, post_id + 3))
+        if k % 7 == 6:
+            attachments.append(_attachment("image", "p04.webp", image_base, post_id + 4))
         sensitive = k % 6 == 5
         if k % 4 == 3:
             boosted = _post(post_id - 500, tag, k, attachments, sensitive, created)
