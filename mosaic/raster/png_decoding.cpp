@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "mosaic/raster/picture_decoding.h"
 
@@ -34,6 +36,52 @@ bool hasEndChunk(std::span<const std::uint8_t> bytes) {
     return std::find_end(bytes.begin(), bytes.end(), kEnd.begin(), kEnd.end()) != bytes.end();
 }
 
+// Whether a chunk before the image data says how its samples are encoded (gAMA, sRGB, iCCP,
+// cHRM). Chunk lengths come from the file: a walk that would leave it stops.
+bool namesItsColourSpace(std::span<const std::uint8_t> bytes) {
+    constexpr std::size_t kSignatureBytes = 8;
+    std::size_t at = kSignatureBytes;
+    while (at + 8 <= bytes.size()) {
+        const std::uint32_t length = (std::uint32_t{bytes[at]} << 24) |
+                                     (std::uint32_t{bytes[at + 1]} << 16) |
+                                     (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+        const std::string_view type(reinterpret_cast<const char*>(&bytes[at + 4]), 4);
+        if (type == "IDAT") {
+            return false;
+        }
+        if (type == "gAMA" || type == "sRGB" || type == "iCCP" || type == "cHRM") {
+            return true;
+        }
+        if (length > bytes.size() - at - 8) {
+            return false;
+        }
+        at += std::size_t{length} + 12;
+    }
+    return false;
+}
+
+// The simplified reader takes 16-bit samples without a colour-space chunk for linear light
+// and brightens them on the way to 8 bits; browsers and viewers take them for sRGB like every
+// other untagged picture. Read untouched (linear to linear, alpha premultiplied) and keep the
+// high byte of each straight sample.
+bool readUntagged16Bit(png_image& image, Surface& picture) {
+    image.format = PNG_FORMAT_LINEAR_RGB_ALPHA;
+    std::vector<std::uint16_t> samples(picture.pixels.size() * 4);
+    if (png_image_finish_read(&image, nullptr, samples.data(), 0, nullptr) == 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        const std::uint16_t* sample = &samples[i * 4];
+        const std::uint32_t alpha = sample[3];
+        const auto straight = [alpha](std::uint32_t value) -> std::uint32_t {
+            return alpha == 0 ? 0 : std::min<std::uint32_t>(value * 65535u / alpha, 65535u) >> 8;
+        };
+        picture.pixels[i] = ((alpha >> 8) << 24) | (straight(sample[0]) << 16) |
+                            (straight(sample[1]) << 8) | straight(sample[2]);
+    }
+    return true;
+}
+
 }  // namespace
 
 // libpng's simplified reader keeps its own error recovery (no jump crosses this frame) and
@@ -49,12 +97,22 @@ std::optional<Surface> decodePng(std::span<const std::uint8_t> bytes, std::uint6
         !pictureSizeAcceptable(image.width, image.height, maxPixels)) {
         return std::nullopt;
     }
-    image.format = PNG_FORMAT_BGRA;
+    const bool untagged16Bit =
+        (image.format & PNG_FORMAT_FLAG_LINEAR) != 0 && !namesItsColourSpace(bytes);
     Surface picture = Surface::uninitialised(static_cast<std::int32_t>(image.width),
                                              static_cast<std::int32_t>(image.height));
-    if (picture.empty() ||
-        png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr) == 0) {
+    if (picture.empty()) {
         return std::nullopt;
+    }
+    if (untagged16Bit) {
+        if (!readUntagged16Bit(image, picture)) {
+            return std::nullopt;
+        }
+    } else {
+        image.format = PNG_FORMAT_BGRA;
+        if (png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr) == 0) {
+            return std::nullopt;
+        }
     }
     flattenOverWhite(picture);
     return picture;

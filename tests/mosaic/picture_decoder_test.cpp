@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -413,6 +415,20 @@ TEST(DecodePicture, TransparencyShowsOverWhiteAndAnAnimationShowsItsFirstFrame) 
     EXPECT_EQ(first->height, 16);
     EXPECT_EQ(first->pixels.front(), 0xFF0000u);
     EXPECT_EQ(first->pixels.back(), 0xFF0000u);
+}
+
+// A 16-bit PNG that names no colour space shows its samples as sRGB, as viewers show it, not
+// brightened as if they were linear light.
+TEST(DecodePicture, AnUntagged16BitPngKeepsItsColours) {
+    std::ifstream in(std::string(TILVANE_SOURCE_DIR) + "/tools/fakeservice/media/p01.png",
+                     std::ios::binary);
+    const Bytes png{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(png.size() > 25 ? png[24] : 0, 16) << "the fake service's 16-bit picture";
+    const auto picture = decodePicture(png);
+    ASSERT_TRUE(picture.has_value());
+    const std::uint32_t centre = picture->pixels[static_cast<std::size_t>(
+        picture->height / 2 * picture->width + picture->width / 2)];
+    EXPECT_LE(channelDistance(centre, 0x7FBF7F), 2);
 }
 
 void writeBigEndian(Bytes& bytes, std::size_t at, std::uint32_t value) {
