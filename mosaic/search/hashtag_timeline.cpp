@@ -49,7 +49,6 @@ std::vector<std::string> keywordWords(std::string_view text) {
     return words;
 }
 
-
 const std::string* stringField(const Json& object, const char* key) {
     const auto found = object.find(key);
     return found != object.end() && found->is_string() ? &found->get_ref<const std::string&>()

@@ -39,10 +39,10 @@ TEST(TimelineReply, TakesImagesOfPostsAndBoostsWhateverTheirEndingAndPassesOverT
     // The PNG is taken like the JPEGs (the decoder tells formats by their bytes); the video
     // and the gifv are passed over; the boost's own picture comes after the boosting post's
     // (none); the sensitive post's is marked for the cycle to pass over.
-    ASSERT_EQ(namesOf(previews.links), (std::vector<std::string>{kFiles + "001/small/aa11.jpeg",
-                                                                 kFiles + "002/small/bb22.png",
-                                                                 kRemote + "003/small/CC33.JPG",
-                                                                 kFiles + "004/small/dd44.jpg"}));
+    ASSERT_EQ(
+        namesOf(previews.links),
+        (std::vector<std::string>{kFiles + "001/small/aa11.jpeg", kFiles + "002/small/bb22.png",
+                                  kRemote + "003/small/CC33.JPG", kFiles + "004/small/dd44.jpg"}));
     EXPECT_EQ(previews.links[0].fetchUrl, previews.links[0].name);
     EXPECT_EQ(previews.links[0].original, kFiles + "001/original/aa11.jpeg");
     EXPECT_EQ(previews.links[1].original, kFiles + "002/original/bb22.png");
@@ -60,10 +60,9 @@ TEST(TimelineReply, TakesImagesOfPostsAndBoostsWhateverTheirEndingAndPassesOverT
 
     const TimelinePage originals = readTimelinePage(reply, true);
     EXPECT_EQ(namesOf(originals.links),
-              (std::vector<std::string>{kFiles + "001/original/aa11.jpeg",
-                                        kFiles + "002/original/bb22.png",
-                                        kRemote + "003/original/CC33.JPG",
-                                        kFiles + "004/original/dd44.jpg"}));
+              (std::vector<std::string>{
+                  kFiles + "001/original/aa11.jpeg", kFiles + "002/original/bb22.png",
+                  kRemote + "003/original/CC33.JPG", kFiles + "004/original/dd44.jpg"}));
     EXPECT_EQ(originals.links[0].original, originals.links[0].name);
 }
 
