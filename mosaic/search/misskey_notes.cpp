@@ -33,14 +33,16 @@ std::string authorOf(const Json& note) {
     return host != nullptr && !host->empty() ? *name + "@" + *host : *name;
 }
 
-// The address a file is shown by: the url for the original, else the thumbnail.
+// The address a file is shown by: the url for the original, else the thumbnail. A thumbnail
+// that is missing or no usable address falls back to the url, so a file counts the same
+// whichever size is chosen.
 const std::string* chosenAddress(const Json& file, bool original) {
     const std::string* url = jsonString(file, "url");
     if (original) {
         return url;
     }
     const std::string* thumbnail = jsonString(file, "thumbnailUrl");
-    return thumbnail != nullptr ? thumbnail : url;
+    return thumbnail != nullptr && isUsableAddress(*thumbnail) ? thumbnail : url;
 }
 
 void takeFiles(const Json& note, std::string_view server, bool original,
