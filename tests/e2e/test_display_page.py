@@ -55,11 +55,11 @@ class DisplayPage(ServiceProgramTestCase):
         time.sleep(0.3)
 
     def open_display_page(self, program):
-        """Opens "設定" and clicks its third tab, "表示"; the dialog's handle."""
+        """Opens "設定" and clicks its fourth tab, "表示"; the dialog's handle."""
         program.post(WM_COMMAND, IDM_SETTINGS)
         dialog = self.session.probe("wait", "--title", TITLE, "--visible")["window"]["hwnd"]
         left, top, _, _ = self.controls(dialog)[TABS]["rect"]
-        for x in (125, 115, 135, 105, 145):  # the tab's place depends on the font's widths
+        for x in (205, 195, 215, 185, 225):  # the tab's place depends on the font's widths
             self.session.xdotool("mousemove", left + x, top + 10, "click", 1)
             time.sleep(0.3)
             if self.controls(dialog)[TILE_FIT]["visible"]:

@@ -41,16 +41,17 @@ class LastWall(ServiceProgramTestCase):
         workdir = self.service_workdir("last-wall")
         self.set_restore(workdir, 1)
         program = self.start(workdir)
-        before, count = self.filled_wall(program)
+        _, count = self.filled_wall(program)
+        self.assertGreater(count, 0)
+        # Later ticks may fill more cells before the exit: the wall at exit is what comes back.
+        before = self.session.capture(program.hwnd, "last-wall-at-exit")
         program.exit_command()
         self.assertEqual(program.wait_exit(), 0)
         self.service.stop()
         self.session.pin_tiles(workdir, [("http://127.0.0.1:9/media/a01.jpg", 9, 4, "a01.jpg")])
 
         program, after = self.restart_without_service(workdir, "last-wall-restored")
-        for index in range(count, PIN_CELL):
-            self.assertEqual(LAYOUT.interior_mean(after, index, inset=1), (0, 0, 0), index)
-        for index in range(count):
+        for index in range(PIN_CELL):
             with self.subTest(cell=index):
                 seen = LAYOUT.interior_mean(after, index)
                 expected = LAYOUT.interior_mean(before, index)

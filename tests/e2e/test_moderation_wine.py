@@ -95,10 +95,10 @@ class KeepingPicturesOffTheWall(service_programs.ProgramFixture, harness.WineTes
         image = self.session.capture(program.hwnd, "moderation-first")
         cell = self.cells_like(image, HIDDEN)[0]
         items = self.choose_on(program, cell, IDM_HIDE_PICTURE, "context-menu-moderation")
-        # The timeline's posts name no author or page here: only the picture can be hidden.
+        # The timeline's posts name their author and page: all three commands are offered.
         self.assertEqual([(items[c]["text"], items[c]["grayed"]) for c in (
             IDM_HIDE_PICTURE, IDM_HIDE_AUTHOR, IDM_OPEN_POST)],
-            [("この画像を表示しない", False), ("この投稿者を表示しない", True), ("投稿を開く", True)])
+            [("この画像を表示しない", False), ("この投稿者を表示しない", False), ("投稿を開く", False)])
 
         self.wait_for("the hidden cell black", lambda: close_colours(LAYOUT.interior_mean(
             self.session.capture(program.hwnd, "moderation-hidden"), cell), (0, 0, 0), 4), 5)
