@@ -37,18 +37,6 @@ std::int32_t loadedValue(const OptionRow& row, const KeyTarget& target, std::int
     return !target.found || value < row.low || value > row.high ? row.defaultValue : value;
 }
 
-// The file holds one line per key, so a stored text never contains a line feed or a NUL.
-std::string storableText(std::string text) {
-    if (const auto end = text.find_first_of(std::string_view("\n\0", 2));
-        end != std::string::npos) {
-        text.resize(end);
-    }
-    if (text.size() > kMaxValueBytes) {
-        text.resize(kMaxValueBytes);
-    }
-    return text;
-}
-
 std::string formatLine(const OptionEntry& entry) {
     const std::string value =
         isTextKey(entry.name) ? entry.textValue.value_or("") : std::to_string(entry.intValue);
@@ -64,6 +52,17 @@ std::string formatEntries(const std::vector<OptionEntry>& entries) {
 }
 
 }  // namespace
+
+std::string storableText(std::string text) {
+    if (const auto end = text.find_first_of(std::string_view("\n\0", 2));
+        end != std::string::npos) {
+        text.resize(end);
+    }
+    if (text.size() > kMaxValueBytes) {
+        text.resize(kMaxValueBytes);
+    }
+    return text;
+}
 
 bool getOption(const std::string& name, std::int32_t* intOut, std::string* textOut) {
     OptionStore& store = theStore();

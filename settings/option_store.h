@@ -45,6 +45,10 @@ void applyKeyValueLine(std::string_view line, std::span<KeyTarget> table);
 bool readKeyValueLine(std::istream& in, std::span<KeyTarget> table);
 bool readKeyValueLine(std::FILE* in, std::span<KeyTarget> table);
 
+// A text as a key/value file can hold it: cut at its first line feed or NUL (the file holds
+// one line per key) and at kMaxValueBytes.
+std::string storableText(std::string text);
+
 // Conversion of a value the way atoi reads it: optional leading white space, optional sign,
 // decimal digits up to the first other character, no digits gives 0. Saturates at the 32-bit
 // limits instead of overflowing.

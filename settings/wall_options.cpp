@@ -34,19 +34,6 @@ WallOptionStore& theStore() {
     return store;
 }
 
-// One line per key, so a text never holds a line feed or a NUL, and never more than the reader
-// takes back.
-std::string storableText(std::string text) {
-    if (const auto end = text.find_first_of(std::string_view("\r\n\0", 3));
-        end != std::string::npos) {
-        text.resize(end);
-    }
-    if (text.size() > kMaxValueBytes) {
-        text.resize(kMaxValueBytes);
-    }
-    return text;
-}
-
 }  // namespace
 
 void loadWallOptions(const std::filesystem::path& path) {
@@ -137,5 +124,9 @@ void setWallOptionText(WallOption key, std::string text) {
     }
     WallOptionStore& store = theStore();
     const std::lock_guard guard(store.lock);
+    // A carriage return would end the line for the reader as well.
+    if (const auto end = text.find('\r'); end != std::string::npos) {
+        text.resize(end);
+    }
     store.texts[rowOf(key)] = storableText(std::move(text));
 }

@@ -283,12 +283,15 @@ HashtagTimelineState& hashtagTimelineState() {
 }
 
 std::vector<ImageLink> hashtagTimelineLinks(const std::string& keyword, std::int32_t postCount) {
-    const HashtagTimelineServices services{
+    return fetchHashtagTimelineLinks(hashtagTimelineState(), realSourceServices(), serviceConfig(),
+                                     keyword, postCount);
+}
+
+HashtagTimelineServices realSourceServices() {
+    return {
         [](std::vector<char>& body, std::string_view url, const FetchOptions& options,
            FetchReply& reply) { return HttpFetch(body, url, options, reply); },
         [] { return TimelineClock::now(); },
         [] { showTimelineRefusal(); },
     };
-    return fetchHashtagTimelineLinks(hashtagTimelineState(), services, serviceConfig(), keyword,
-                                     postCount);
 }

@@ -95,3 +95,6 @@ std::vector<ImageLink> hashtagTimelineLinks(const std::string& keyword, std::int
 
 // The process's state (tests put it back).
 HashtagTimelineState& hashtagTimelineState();
+
+// The real client, clock and the shell's refusal message, for every source that reads a feed.
+HashtagTimelineServices realSourceServices();

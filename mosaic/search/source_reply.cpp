@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "http/program_version.h"
-#include "mosaic/wall/shell_hooks.h"
 
 namespace {
 
@@ -38,13 +37,4 @@ std::optional<std::string> fetchSourceReply(SourceRequestState& state,
         return std::nullopt;
     }
     return std::string(body.begin(), body.end());
-}
-
-HashtagTimelineServices realSourceServices() {
-    return {
-        [](std::vector<char>& body, std::string_view url, const FetchOptions& options,
-           FetchReply& reply) { return HttpFetch(body, url, options, reply); },
-        [] { return TimelineClock::now(); },
-        [] { showTimelineRefusal(); },
-    };
 }

@@ -29,6 +29,3 @@ using SourceRequestState = SourcePacing;
 std::optional<std::string> fetchSourceReply(SourceRequestState& state,
                                             const HashtagTimelineServices& services,
                                             const std::string& url, FetchOptions options);
-
-// The real client, clock and the shell's refusal message.
-HashtagTimelineServices realSourceServices();
