@@ -122,8 +122,12 @@ void averageSurface(const Surface& src, Rect srcRect, Surface& dst) {
 
 void averageSurfaceArea(const Surface& src, double left, double top, double width, double height,
                         Surface& dst) {
+    // An area scaled from another picture's may pass the edge by a rounding error; the taps
+    // stop at the edge.
+    constexpr double kEdgeSlack = 1e-9;
     if (src.empty() || dst.empty() || !(width > 0) || !(height > 0) || !(left >= 0) ||
-        !(top >= 0) || !(left + width <= src.width) || !(top + height <= src.height)) {
+        !(top >= 0) || !(left + width <= src.width + kEdgeSlack) ||
+        !(top + height <= src.height + kEdgeSlack)) {
         return;
     }
     const Taps across = tapsFor(left, width, src.width, dst.width);

@@ -116,18 +116,6 @@ void chooseReducedSize(jpeg_decompress_struct& cinfo, const Decoding& decoding) 
     jpeg_calc_output_dimensions(&cinfo);
 }
 
-// The shown part of the natural picture, averaged from the reduced-size decoding in out.
-void averageReduced(Decoding& decoding) {
-    const Rect part =
-        shownPart(decoding.natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
-    const double across = static_cast<double>(decoding.out.width) / decoding.natural.width;
-    const double down = static_cast<double>(decoding.out.height) / decoding.natural.height;
-    Surface copy = Surface::uninitialised(decoding.targetWidth, decoding.targetHeight);
-    averageSurfaceArea(decoding.out, part.left * across, part.top * down, part.width() * across,
-                       part.height() * down, copy);
-    decoding.out = std::move(copy);
-}
-
 // Runs libjpeg between setjmp and the possible longjmp. Nothing with a destructor lives in
 // this frame; decoding and its buffers belong to the caller.
 bool decompress(jpeg_decompress_struct& cinfo, JumpingErrorManager& errors,
@@ -177,7 +165,7 @@ bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding) {
     const bool ok = decompress(cinfo, errors, bytes, decoding);
     jpeg_destroy_decompress(&cinfo);
     if (ok && decoding.targetWidth > 0 && decoding.look.smooth) {
-        averageReduced(decoding);
+        averageReduced(decoding, Rect{0, 0, decoding.natural.width, decoding.natural.height});
     }
     return ok && !decoding.out.empty();
 }

@@ -152,9 +152,6 @@ void flattenOverWhite(Surface& picture) {
     }
 }
 
-namespace {
-
-// The natural-size picture a codec gave, made into the cell copy asked for.
 bool adoptNatural(std::optional<Surface> natural, Decoding& decoding) {
     if (!natural) {
         return false;
@@ -168,6 +165,29 @@ bool adoptNatural(std::optional<Surface> natural, Decoding& decoding) {
         makeCellCopy(*natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
     return !decoding.out.empty();
 }
+
+void averageReduced(Decoding& decoding, Rect decodedPart) {
+    const Rect part =
+        shownPart(decoding.natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
+    // Edges as one integer product and one division each, so the right and bottom edge of a
+    // part shown to the end land exactly on the reduced picture's edge.
+    const auto scaled = [](std::int32_t at, std::int32_t reduced, std::int32_t whole) {
+        return static_cast<double>(std::int64_t{at} * reduced) / whole;
+    };
+    const double left =
+        scaled(part.left - decodedPart.left, decoding.out.width, decodedPart.width());
+    const double top =
+        scaled(part.top - decodedPart.top, decoding.out.height, decodedPart.height());
+    const double right =
+        scaled(part.right - decodedPart.left, decoding.out.width, decodedPart.width());
+    const double bottom =
+        scaled(part.bottom - decodedPart.top, decoding.out.height, decodedPart.height());
+    Surface copy = Surface::uninitialised(decoding.targetWidth, decoding.targetHeight);
+    averageSurfaceArea(decoding.out, left, top, right - left, bottom - top, copy);
+    decoding.out = std::move(copy);
+}
+
+namespace {
 
 // Every decoder is reached through here: the byte and pixel caps and the scan count are
 // checked from the headers before any codec sees the bytes, and each codec checks the size
@@ -183,7 +203,9 @@ bool decodeAny(std::span<const std::uint8_t> bytes, Decoding& decoding) {
         case PictureFormat::png:
             return adoptNatural(decodePng(bytes, decoding.maxPixels), decoding);
         case PictureFormat::webp:
-            return adoptNatural(decodeWebp(bytes, decoding.maxPixels), decoding);
+            return decoding.targetWidth > 0 && decoding.look.smooth
+                       ? decodeWebpCellCopy(bytes, decoding)
+                       : adoptNatural(decodeWebp(bytes, decoding.maxPixels), decoding);
         case PictureFormat::unknown:
             break;
     }

@@ -26,10 +26,19 @@ struct Decoding {
 
 // Each codec is given only bytes of its own format that passed pictureAllowedForDecoding,
 // and checks the size it reads itself against decoding.maxPixels before allocating pixels.
-// The JPEG codec makes the cell copy itself; the others give the natural size.
+// The JPEG codec makes the cell copy itself, the WebP codec its smooth cell copy
+// (decodeWebpCellCopy); otherwise they give the natural size.
 bool decodeJpeg(std::span<const std::uint8_t> bytes, Decoding& decoding);
 std::optional<Surface> decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 std::optional<Surface> decodeWebp(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
+bool decodeWebpCellCopy(std::span<const std::uint8_t> bytes, Decoding& decoding);
+
+// The natural-size picture a codec gave, made into the cell copy asked for (if any).
+bool adoptNatural(std::optional<Surface> natural, Decoding& decoding);
+
+// Replaces decoding.out, a reduced-size decoding of the decodedPart of the natural picture,
+// with the average of the cell's shown part of it.
+void averageReduced(Decoding& decoding, Rect decodedPart);
 
 // The canvas size a WebP's headers declare, without decoding anything.
 std::optional<PictureSize> readWebpSize(std::span<const std::uint8_t> bytes);

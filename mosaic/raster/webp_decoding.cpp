@@ -1,6 +1,7 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -69,4 +70,68 @@ std::optional<Surface> decodeWebp(std::span<const std::uint8_t> bytes, std::uint
         flattenOverWhite(*decoded);
     }
     return decoded;
+}
+
+namespace {
+
+// The smallest length, up to the decoded one, at which the shown part keeps twice the cell's.
+std::int32_t reducedLength(std::int32_t decoded, std::int32_t shown, std::int32_t cell) {
+    const std::int64_t wanted = (std::int64_t{2} * cell * decoded + shown - 1) / shown;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(wanted, 1, decoded));
+}
+
+// libwebp crops and scales while it decodes, so only the shown part, at a reduced size, is
+// ever held. Its crop starts on even coordinates.
+bool decodeReduced(std::span<const std::uint8_t> bytes, WebPDecoderConfig& config,
+                   Decoding& decoding) {
+    const Rect part =
+        shownPart(decoding.natural, decoding.targetWidth, decoding.targetHeight, decoding.look);
+    const Rect decoded{part.left & ~1, part.top & ~1, part.right, part.bottom};
+    const std::int32_t width = reducedLength(decoded.width(), part.width(), decoding.targetWidth);
+    const std::int32_t height =
+        reducedLength(decoded.height(), part.height(), decoding.targetHeight);
+    WebPDecoderOptions& options = config.options;
+    options.use_cropping = 1;
+    options.crop_left = decoded.left;
+    options.crop_top = decoded.top;
+    options.crop_width = decoded.width();
+    options.crop_height = decoded.height();
+    options.use_scaling = width != decoded.width() || height != decoded.height() ? 1 : 0;
+    options.scaled_width = width;
+    options.scaled_height = height;
+    decoding.out = Surface::uninitialised(width, height);
+    if (decoding.out.empty()) {
+        return false;
+    }
+    WebPDecBuffer& output = config.output;
+    output.colorspace = MODE_BGRA;
+    output.is_external_memory = 1;
+    output.u.RGBA.rgba = reinterpret_cast<std::uint8_t*>(decoding.out.pixels.data());
+    output.u.RGBA.stride = width * static_cast<int>(sizeof(std::uint32_t));
+    output.u.RGBA.size = decoding.out.pixels.size() * sizeof(std::uint32_t);
+    const bool ok = WebPDecode(bytes.data(), bytes.size(), &config) == VP8_STATUS_OK;
+    WebPFreeDecBuffer(&output);
+    if (!ok) {
+        return false;
+    }
+    flattenOverWhite(decoding.out);
+    averageReduced(decoding, decoded);
+    return !decoding.out.empty();
+}
+
+}  // namespace
+
+bool decodeWebpCellCopy(std::span<const std::uint8_t> bytes, Decoding& decoding) {
+    WebPDecoderConfig config;
+    if (WebPInitDecoderConfig(&config) == 0 ||
+        WebPGetFeatures(bytes.data(), bytes.size(), &config.input) != VP8_STATUS_OK ||
+        !pictureSizeAcceptable(config.input.width, config.input.height, decoding.maxPixels)) {
+        return false;
+    }
+    // An animation's first frame is composed on the canvas at its natural size.
+    if (config.input.has_animation != 0) {
+        return adoptNatural(decodeWebp(bytes, decoding.maxPixels), decoding);
+    }
+    decoding.natural = PictureSize{config.input.width, config.input.height};
+    return decodeReduced(bytes, config, decoding);
 }

@@ -321,6 +321,15 @@ TEST(DecodePictureScaled, RefusesWhatTheNaturalDecodingRefuses) {
         const Bytes cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(keep));
         EXPECT_FALSE(decodePictureScaled(cut, 4, 4).has_value()) << "kept " << keep;
     }
+    // A smooth copy of the top of a WebP decodes only down to there, yet a cut file is refused.
+    const Bytes webp = testpictures::webp(
+        64, 512, [](int x, int y) { return (x ^ y) * 0x010101u; }, false);
+    const CellLook top{true, true, {{0.0f, 1.0f}}};
+    ASSERT_TRUE(decodePictureScaled(webp, 8, 8, top).has_value());
+    const Bytes cutWebp(webp.begin(),
+                        webp.begin() + static_cast<std::ptrdiff_t>(webp.size() * 3 / 4));
+    EXPECT_FALSE(decodePicture(cutWebp).has_value());
+    EXPECT_FALSE(decodePictureScaled(cutWebp, 8, 8, top).has_value());
 }
 
 TEST(DecodePicture, EveryPixelIsWrittenAndHoldsOnlyColourBits) {
