@@ -22,8 +22,7 @@ struct DormantPin {
     std::int32_t column = 0;
     std::int32_t row = 0;
     std::string originalUrl;
-    std::string author;
-    std::string postPage;
+    TileOrigin origin;
 };
 
 // The process-wide state of the wall. The grid and the queue are guarded by appMutex; the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mosaic/wall/app_state.h"
+#include "mosaic/wall/focus_text.h"
 #include "mosaic/wall/image_file.h"
 #include "mosaic/wall/parallel_work.h"
 #include "mosaic/wall/selection.h"
@@ -166,8 +167,7 @@ bool addPinnedTile(LoadingPin& pin, CanvasList& grid) {
     Tile tile;
     tile.name = pin.entry.name;
     tile.originalUrl = pin.entry.originalUrl;
-    tile.origin.author = pin.entry.author;
-    tile.origin.postPage = pin.entry.postPage;
+    tile.origin = pin.entry.origin;
     tile.rect = cellRect(Cell{pin.entry.column, pin.entry.row});
     tile.replaceable = 0;
     if (!giveCellImage(tile, std::move(*pin.image))) {
@@ -199,6 +199,18 @@ std::string listedFieldOf(std::string_view line, std::string_view key) {
         }
     }
     return {};
+}
+
+// The focal point a line names as "focus=<x> <y>"; none for a line without one or with any
+// other value.
+std::optional<std::pair<float, float>> listedFocusOf(std::string_view line) {
+    const std::string value = listedFieldOf(line, "focus");
+    const std::size_t space = value.find(' ');
+    if (space == std::string::npos) {
+        return std::nullopt;
+    }
+    return parseFocus(std::string_view(value).substr(0, space),
+                      std::string_view(value).substr(space + 1));
 }
 
 }  // namespace
@@ -247,8 +259,7 @@ std::optional<std::string> listedOriginalUrl(std::string_view originalUrl) {
 }
 
 std::string pinnedListLine(std::string_view name, std::int32_t column, std::int32_t row,
-                           std::string_view originalUrl, std::string_view author,
-                           std::string_view postPage) {
+                           std::string_view originalUrl, const TileOrigin& origin) {
     std::string line =
         "name=" + std::string(name) + ",x=" + std::to_string(column) + ",y=" + std::to_string(row);
     // The reader takes a last value without a "," only when no key name occurs in it, which
@@ -256,13 +267,22 @@ std::string pinnedListLine(std::string_view name, std::int32_t column, std::int3
     if (const auto listed = listedOriginalUrl(originalUrl); !originalUrl.empty() && listed) {
         line += ",orig=" + *listed + ",";
     }
-    for (const auto& [key, value] : {std::pair{"author", author}, std::pair{"page", postPage}}) {
-        if (const auto listed = listedOriginalUrl(value); !value.empty() && listed) {
-            if (!line.ends_with(',')) {
-                line += ',';
-            }
-            line.append(key).append("=").append(*listed).append(",");
+    const auto field = [&line](std::string_view key, std::string_view value) {
+        if (!line.ends_with(',')) {
+            line += ',';
         }
+        line.append(key).append("=").append(value).append(",");
+    };
+    for (const auto& [key, value] :
+         {std::pair<std::string_view, std::string_view>{"author", origin.author},
+          std::pair<std::string_view, std::string_view>{"page", origin.postPage}}) {
+        if (const auto listed = listedOriginalUrl(value); !value.empty() && listed) {
+            field(key, *listed);
+        }
+    }
+    if (origin.focus) {
+        field("focus", focusCoordinateText(origin.focus->first) + " " +
+                           focusCoordinateText(origin.focus->second));
     }
     return line + "\n";
 }
@@ -352,15 +372,14 @@ bool writePinnedList(const std::filesystem::path& path) {
     if (const CanvasList* grid = gridTiles()) {
         for (const Tile& tile : *grid) {
             if (tile.replaceable == 0) {
-                text += pinnedListLine(tile.name, tile.rect.left / state.tileWidth,
-                                       tile.rect.top / state.tileHeight, tile.originalUrl,
-                                       tile.origin.author, tile.origin.postPage);
+                text +=
+                    pinnedListLine(tile.name, tile.rect.left / state.tileWidth,
+                                   tile.rect.top / state.tileHeight, tile.originalUrl, tile.origin);
             }
         }
     }
     for (const DormantPin& pin : state.dormantPins) {
-        text += pinnedListLine(pin.name, pin.column, pin.row, pin.originalUrl, pin.author,
-                               pin.postPage);
+        text += pinnedListLine(pin.name, pin.column, pin.row, pin.originalUrl, pin.origin);
     }
 
     // Replaced as a whole, so a failed write keeps the old list.
@@ -397,12 +416,9 @@ void loadPinnedTiles(const std::filesystem::path& path) {
             continue;
         }
         LoadingPin pin;
-        pin.entry = DormantPin{name,
-                               column,
-                               row,
-                               listedFieldOf(line, "orig"),
-                               listedFieldOf(line, "author"),
-                               listedFieldOf(line, "page")};
+        pin.entry = DormantPin{name, column, row, listedFieldOf(line, "orig"),
+                               TileOrigin{listedFieldOf(line, "author"),
+                                          listedFieldOf(line, "page"), listedFocusOf(line)}};
         pin.onGrid =
             grid != nullptr && column >= 0 && column < kGridColumns && row >= 0 && row < kGridRows;
         pin.file = pinnedFolder() / pinnedFileName(name);
@@ -415,7 +431,8 @@ void loadPinnedTiles(const std::filesystem::path& path) {
     const std::int32_t cellHeight = state.tileHeight;
     runInParallel(pins.size(), [&](std::size_t index) {
         if (pins[index].onGrid) {
-            pins[index].image = loadCellImage(pins[index].file, cellWidth, cellHeight);
+            pins[index].image =
+                loadCellImage(pins[index].file, cellWidth, cellHeight, pins[index].entry.origin);
         }
     });
     for (LoadingPin& pin : pins) {

@@ -32,10 +32,10 @@ std::optional<std::string> listedOriginalUrl(std::string_view originalUrl);
 
 // One line of the list: "name=%s,x=%d,y=%d", then for a tile whose source named its
 // full-size address ",orig=<listedOriginalUrl>,", its author "author=<listed>," and its post
-// page "page=<listed>," (each listed as listedOriginalUrl does), then a line feed.
+// page "page=<listed>," (each listed as listedOriginalUrl does), its focal point
+// "focus=<x> <y>,", then a line feed.
 std::string pinnedListLine(std::string_view name, std::int32_t column, std::int32_t row,
-                           std::string_view originalUrl, std::string_view author = {},
-                           std::string_view postPage = {});
+                           std::string_view originalUrl, const TileOrigin& origin = {});
 
 // The command "このタイルを固定する": pins the grid tile named by the selection copy, or
 // unpins it when it is pinned.

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "mosaic/wall/app_state.h"
+#include "mosaic/wall/focus_text.h"
 #include "mosaic/wall/image_file.h"
 #include "mosaic/wall/parallel_work.h"
 #include "mosaic/wall/tile_grid.h"
@@ -69,12 +69,6 @@ std::optional<Number> parseNumber(std::string_view text) {
     return value;
 }
 
-std::string numberText(float value) {
-    std::array<char, 32> text{};
-    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() ? std::string(text.data(), end) : std::string();
-}
-
 std::vector<std::string_view> splitFields(std::string_view line) {
     std::vector<std::string_view> fields;
     for (std::size_t start = 0;;) {
@@ -87,16 +81,6 @@ std::vector<std::string_view> splitFields(std::string_view line) {
     }
 }
 
-std::optional<std::pair<float, float>> parseFocus(std::string_view x, std::string_view y) {
-    const auto fx = parseNumber<float>(x);
-    const auto fy = parseNumber<float>(y);
-    const auto inRange = [](float v) { return std::isfinite(v) && v >= -1.0f && v <= 1.0f; };
-    if (!fx || !fy || !inRange(*fx) || !inRange(*fy)) {
-        return std::nullopt;
-    }
-    return std::pair{*fx, *fy};
-}
-
 std::string indexLine(Cell cell, const Tile& tile) {
     const auto& focus = tile.origin.focus;
     const std::array<std::string, kFieldCount> fields{
@@ -106,8 +90,8 @@ std::string indexLine(Cell cell, const Tile& tile) {
         PercentEncode(tile.originalUrl),
         PercentEncode(tile.origin.author),
         PercentEncode(tile.origin.postPage),
-        focus ? numberText(focus->first) : std::string(),
-        focus ? numberText(focus->second) : std::string()};
+        focus ? focusCoordinateText(focus->first) : std::string(),
+        focus ? focusCoordinateText(focus->second) : std::string()};
     std::string line;
     for (const std::string& field : fields) {
         line.append(field).push_back('\t');

@@ -1,13 +1,15 @@
 // The pinned-tile list: any bytes load without harm, only tiles with an image enter the
 // grid, and the list written afterwards loads back to the same pins with the same original
-// addresses.
+// addresses and focal points.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "fuzz_check.h"
@@ -19,8 +21,9 @@
 
 namespace {
 
-// name, column, row, shown, original address
-using Pin = std::tuple<std::string, std::int32_t, std::int32_t, bool, std::string>;
+// name, column, row, shown, original address, focal point
+using Pin = std::tuple<std::string, std::int32_t, std::int32_t, bool, std::string,
+                       std::optional<std::pair<float, float>>>;
 
 const TempFolder& workingFolder() {
     static const TempFolder folder;
@@ -41,10 +44,11 @@ std::vector<Pin> pinsNow() {
     std::vector<Pin> pins;
     for (const Tile& tile : *gridTiles()) {
         pins.emplace_back(tile.name, tile.rect.left / state.tileWidth,
-                          tile.rect.top / state.tileHeight, true, tile.originalUrl);
+                          tile.rect.top / state.tileHeight, true, tile.originalUrl,
+                          tile.origin.focus);
     }
     for (const DormantPin& pin : state.dormantPins) {
-        pins.emplace_back(pin.name, pin.column, pin.row, false, pin.originalUrl);
+        pins.emplace_back(pin.name, pin.column, pin.row, false, pin.originalUrl, pin.origin.focus);
     }
     return pins;
 }

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "grid_test_support.h"
+#include "mosaic/raster/picture_decoder.h"
 #include "mosaic/wall/compositing.h"
 #include "mosaic/wall/pinned_tiles.h"
 #include "mosaic/wall/selection.h"
 #include "mosaic/wall/shell_hooks.h"
 #include "mosaic/wall/tile_grid.h"
+#include "settings/wall_options.h"
 #include "tests/support/app_state_reset.h"
 #include "tests/support/test_jpeg.h"
 
@@ -178,6 +180,41 @@ TEST_F(PinnedTilesTest, ATimelineTileKeepsItsOriginalAddressAuthorAndPostPageThr
     const std::string before = readText(pinnedListPath());
     ASSERT_TRUE(writePinnedList(pinnedListPath()));
     EXPECT_EQ(readText(pinnedListPath()), before);
+}
+
+TEST_F(PinnedTilesTest, APinnedTileKeepsItsFocalPointSoAFillCropsTheSameAfterARestart) {
+    setWallOption(WallOption::TileFit, 1);
+    rescaleGrid(1500, 750);  // the cells a start-up decodes for: no copy is remade after it
+    // Upright bands across a wide picture: each crop of it looks different.
+    const auto bands =
+        testjpeg::encode(240, 60, [](int x, int) { return (x / 30 * 0x20u) * 0x010101u; });
+    const std::pair focus{0.75f, -0.5f};
+    Tile& tile = placeImage("http://pbs.example/media/wide.jpg", Cell{1, 1});
+    tile.imageBytes = bands;
+    tile.origin.focus = focus;
+    rightClickAndPin(tile);
+    EXPECT_EQ(readText(pinnedListPath()),
+              "name=http://pbs.example/media/wide.jpg,x=1,y=1,focus=0.75 -0.5,\n");
+    // Hand-edited lines: a focal point out of range, with one coordinate, or no number.
+    std::ofstream(pinnedListPath(), std::ios::app)
+        << "name=http://pbs.example/media/wide.jpg,x=2,y=1,focus=1.5 0,\n"
+        << "name=http://pbs.example/media/wide.jpg,x=3,y=1,focus=0.5,\n"
+        << "name=http://pbs.example/media/wide.jpg,x=4,y=1,focus=0.5 -0.5 1,\n"
+        << "name=http://pbs.example/media/wide.jpg,x=5,y=1,focus=a b\n";
+
+    restart(1500, 750);
+    ASSERT_EQ(gridTiles()->size(), 5u);
+    const auto focused = decodePictureScaled(bands, 150, 150, CellLook{true, false, focus});
+    const auto centred = decodePictureScaled(bands, 150, 150, CellLook{true, false, {}});
+    ASSERT_TRUE(focused && centred);
+    ASSERT_FALSE(focused->picture == centred->picture);
+    const Tile& back = gridTiles()->front();
+    EXPECT_EQ(back.origin.focus, focus);
+    EXPECT_TRUE(*back.surface == focused->picture);
+    for (auto it = std::next(gridTiles()->begin()); it != gridTiles()->end(); ++it) {
+        EXPECT_FALSE(it->origin.focus.has_value()) << it->rect.left;
+        EXPECT_TRUE(*it->surface == centred->picture) << it->rect.left;
+    }
 }
 
 TEST_F(PinnedTilesTest, AnOriginalAddressTooLongForTheListIsNotPinned) {
