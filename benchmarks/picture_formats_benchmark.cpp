@@ -1,5 +1,6 @@
 // PNG and WebP decoding through the program's entry point against each library's own
-// simple decode call into a new buffer.
+// simple decode call into a new buffer, and a smooth cell copy of a large WebP against
+// decoding all of it.
 
 #include <benchmark/benchmark.h>
 #include <png.h>
@@ -76,5 +77,29 @@ void BM_LibraryDecodeBaseline(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LibraryDecodeBaseline)->Apply(formats);
+
+const std::vector<std::uint8_t>& largeWebp() {
+    static const std::vector<std::uint8_t> made = bench::photo(PhotoFormat::lossyWebp, 4096, 2730);
+    return made;
+}
+
+// libwebp crops and scales while decoding; the copy averages its reduced output.
+void BM_SmoothWebpCellCopy(benchmark::State& state) {
+    const CellLook look{state.range(0) != 0, true, {}};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(decodePictureScaled(largeWebp(), 192, 216, look));
+    }
+    if (!decodePictureScaled(largeWebp(), 192, 216, look)) {
+        state.SkipWithError("the picture did not decode");
+    }
+}
+BENCHMARK(BM_SmoothWebpCellCopy)->ArgName("fill")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_WebPDecodeBGRABaseline(benchmark::State& state) {
+    for (auto _ : state) {
+        decodeWithLibrary(PhotoFormat::lossyWebp, largeWebp());
+    }
+}
+BENCHMARK(BM_WebPDecodeBGRABaseline)->Unit(benchmark::kMillisecond);
 
 }  // namespace

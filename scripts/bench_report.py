@@ -39,6 +39,8 @@ PAIRS = [
     ("BM_RescaleSettle/4096/2730", "BM_FiftyPlainDecodesBaseline/4096/2730", "real_time", 0.4, "all 50 exact copies after a rescale, against 50 plain decodes in a row"),
     ("BM_RescaleSettle/1200/800", "BM_FiftyPlainDecodesBaseline/1200/800", "real_time", None, "the same, 1200 × 800"),
     ("BM_SmoothCellCopy/4096/2730", "BM_TjDecompress2Baseline/4096/2730", "cpu_time", 0.25, "smooth 192 × 216 cell copy against tjDecompress2 of the whole picture"),
+    ("BM_SmoothWebpCellCopy/fill:0", "BM_WebPDecodeBGRABaseline", "cpu_time", None, "smooth 192 × 216 cell copy of a 4096 × 2730 lossy WebP against WebPDecodeBGRA of the whole picture"),
+    ("BM_SmoothWebpCellCopy/fill:1", "BM_WebPDecodeBGRABaseline", "cpu_time", None, "the same, filled (a crop of the shown part)"),
     ("BM_DecodePicture/4096/2730", "BM_TjDecompress2Baseline/4096/2730", "cpu_time", 1.05, "decodePicture against tjDecompress2 into a new buffer"),
     ("BM_DecodePicture/1200/800", "BM_TjDecompress2Baseline/1200/800", "cpu_time", None, "the same, 1200 × 800"),
     ("BM_DecodePictureFormat/format:0", "BM_LibraryDecodeBaseline/format:0", "cpu_time", 1.1, "a 1200 × 800 PNG through decodePicture, against libpng's simplified reader into a new buffer"),

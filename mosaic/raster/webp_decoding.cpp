@@ -99,6 +99,8 @@ bool decodeReduced(std::span<const std::uint8_t> bytes, WebPDecoderConfig& confi
     options.use_scaling = width != decoded.width() || height != decoded.height() ? 1 : 0;
     options.scaled_width = width;
     options.scaled_height = height;
+    // Averaged over at least two pixels each way, the deblocking filter's work hardly shows.
+    options.bypass_filtering = 1;
     decoding.out = Surface::uninitialised(width, height);
     if (decoding.out.empty()) {
         return false;
