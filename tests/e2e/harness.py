@@ -317,6 +317,50 @@ class FakeService:
         self.log.close()
 
 
+PREFIX_TEMPLATE = BUILD_DIR / "e2e-prefix-template"
+# Wine's own binaries in a prefix are only ever read, so copies of the template share them.
+_SHARED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".ax", ".tlb",
+                    ".nls", ".mui")
+
+
+def prefix_template(env):
+    """A prefix made once per build by wineboot; each session starts from a copy of it."""
+    if (PREFIX_TEMPLATE / ".update-timestamp").exists():
+        return PREFIX_TEMPLATE
+    making = Path(tempfile.mkdtemp(prefix="prefix-", dir=BUILD_DIR))
+    making_env = dict(env, WINEPREFIX=str(making))
+    subprocess.run(["wineboot", "-i"], env=making_env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=300, check=False)
+    subprocess.run(["wineserver", "-w"], env=making_env, timeout=300, check=False)
+    try:
+        making.rename(PREFIX_TEMPLATE)
+    except OSError:  # another run made it first
+        shutil.rmtree(making, ignore_errors=True)
+    return PREFIX_TEMPLATE
+
+
+def copy_prefix(template, target):
+    for folder, subfolders, files in os.walk(template):
+        destination = target / Path(folder).relative_to(template)
+        destination.mkdir(parents=True, exist_ok=True)
+        for name in subfolders + files:
+            source = Path(folder) / name
+            if source.is_symlink():
+                os.symlink(os.readlink(source), destination / name)
+            elif name in files:
+                link_or_copy(source, destination / name)
+
+
+def link_or_copy(source, destination):
+    if source.name.lower().endswith(_SHARED_SUFFIXES):
+        try:
+            os.link(source, destination)
+            return
+        except OSError:
+            pass
+    shutil.copy2(source, destination)
+
+
 class WineSession:
     def __init__(self, name="e2e", display=None, screen=(SCREEN_WIDTH, SCREEN_HEIGHT)):
         """display: an X display to use instead of a private Xvfb (left running at close);
@@ -406,11 +450,9 @@ class WineSession:
 
     def _create_prefix(self):
         started = time.monotonic()
-        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300, check=False)
+        template = prefix_template(self.env)
+        copy_prefix(template, self.prefix)
         # Keep the server between programs: every later start is then quick.
-        subprocess.run(["wineserver", "-p"], env=self.env, timeout=30, check=False)
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, check=False)
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=30, check=False)
         self.prefix_seconds = time.monotonic() - started
 
