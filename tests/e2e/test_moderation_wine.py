@@ -158,7 +158,7 @@ class KeepingPicturesOffTheWall(service_programs.ProgramFixture, harness.WineTes
         program.exit_command()
         self.assertEqual(program.wait_exit(), 0)
 
-    def test_with_similar_skip_a_copy_of_a_wall_picture_is_not_placed(self):
+    def test_with_similar_skip_a_copy_stays_off_and_a_hidden_authors_next_post_too(self):
         program = self.start_feed("moderation-similar", similar_skip=1)
         self.wait_for_cells(program, FAN2, 1, 60)
         self.hide_author_of(program, FAN2)
