@@ -43,6 +43,7 @@ PAIRS = [
     ("BM_SmoothWebpCellCopy/fill:1", "BM_WebPDecodeBGRABaseline", "cpu_time", None, "the same, filled (a crop of the shown part)"),
     ("BM_DecodePicture/4096/2730", "BM_TjDecompress2Baseline/4096/2730", "cpu_time", 1.05, "decodePicture against tjDecompress2 into a new buffer"),
     ("BM_DecodePicture/1200/800", "BM_TjDecompress2Baseline/1200/800", "cpu_time", None, "the same, 1200 × 800"),
+    ("BM_PictureHash/1200/800", "BM_DecodePicture/1200/800", "cpu_time", 1.0, "picture hash of a decoded 1200 × 800 picture, against its decode"),
     ("BM_DecodePictureFormat/format:0", "BM_LibraryDecodeBaseline/format:0", "cpu_time", 1.1, "a 1200 × 800 PNG through decodePicture, against libpng's simplified reader into a new buffer"),
     ("BM_DecodePictureFormat/format:1", "BM_LibraryDecodeBaseline/format:1", "cpu_time", 1.1, "a 1200 × 800 lossy WebP through decodePicture, against WebPDecodeBGRA"),
     ("BM_DecodePictureFormat/format:2", "BM_LibraryDecodeBaseline/format:2", "cpu_time", 1.1, "the same, lossless WebP"),

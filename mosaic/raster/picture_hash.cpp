@@ -14,7 +14,6 @@ constexpr int kShapeBits = kLow * kLow - 1;
 
 using GreyCopy = std::array<double, kGrey * kGrey>;
 
-// Rec. 601 luma.
 // Thermometer bits of the mean red, green and blue; with the shape bits they fill 64.
 constexpr int kLevels[3] = {5, 6, 5};
 static_assert(kShapeBits + kLevels[0] + kLevels[1] + kLevels[2] == 64);
@@ -24,33 +23,67 @@ double lumaOf(std::uint32_t colour) {
            0.114 * (colour & 0xFF);
 }
 
-// The picture averaged down to 32 × 32 grey cells; every pixel falls in exactly one cell.
-GreyCopy greyCopy(const Surface& picture) {
-    GreyCopy sums{};
-    std::array<std::uint64_t, kGrey * kGrey> counts{};
+// One of the 32 × 32 cells: the Rec. 601 luma of its pixels added in reading order (the order
+// fixes the rounding, on which a flat or mirrored picture's hash depends), and the sum of
+// each channel.
+struct CellSums {
+    double luma = 0;
+    std::array<std::uint64_t, 3> channels{};  // red, green, blue
+    std::uint64_t count = 0;
+};
+using CellGrid = std::array<CellSums, kGrey * kGrey>;
+
+void addSpan(CellSums& cell, const std::uint32_t* begin, const std::uint32_t* end) {
+    double luma = cell.luma;
+    std::array<std::uint64_t, 3> channels{};
+    for (const std::uint32_t* pixel = begin; pixel != end; ++pixel) {
+        luma += lumaOf(*pixel);
+        channels[0] += (*pixel >> 16) & 0xFF;
+        channels[1] += (*pixel >> 8) & 0xFF;
+        channels[2] += *pixel & 0xFF;
+    }
+    cell.luma = luma;
+    for (std::size_t channel = 0; channel < 3; ++channel) {
+        cell.channels[channel] += channels[channel];
+    }
+    cell.count += static_cast<std::uint64_t>(end - begin);
+}
+
+// Every pixel falls in exactly one cell, column x in cell x * 32 / width: one pass over the
+// picture, span by span along each row.
+CellGrid cellSums(const Surface& picture) {
+    CellGrid cells{};
     const auto width = static_cast<std::size_t>(picture.width);
     const auto height = static_cast<std::size_t>(picture.height);
+    std::array<std::size_t, kGrey + 1> firstColumn{};
+    for (std::size_t cell = 0; cell <= kGrey; ++cell) {
+        firstColumn[cell] = (cell * width + kGrey - 1) / kGrey;
+    }
     for (std::size_t y = 0; y < height; ++y) {
-        const std::size_t row = y * kGrey / height;
+        CellSums* row = cells.data() + y * kGrey / height * kGrey;
         const std::uint32_t* line = picture.pixels.data() + y * width;
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::size_t cell = row * kGrey + x * kGrey / width;
-            sums[cell] += lumaOf(line[x]);
-            ++counts[cell];
+        for (std::size_t cell = 0; cell < kGrey; ++cell) {
+            addSpan(row[cell], line + firstColumn[cell], line + firstColumn[cell + 1]);
         }
     }
-    // A picture narrower or lower than 32 pixels leaves cells empty: they take their
-    // neighbour's value, so the copy stays the picture stretched.
-    for (std::size_t cell = 0; cell < sums.size(); ++cell) {
-        if (counts[cell] != 0) {
-            sums[cell] /= static_cast<double>(counts[cell]);
+    return cells;
+}
+
+// The cells' mean luma.
+GreyCopy greyCopy(const CellGrid& cells) {
+    GreyCopy grey{};
+    for (std::size_t cell = 0; cell < grey.size(); ++cell) {
+        // A picture narrower or lower than 32 pixels leaves cells empty: they take their
+        // neighbour's value, so the copy stays the picture stretched.
+        if (cells[cell].count != 0) {
+            grey[cell] = cells[cell].luma / static_cast<double>(cells[cell].count);
         } else if (cell % kGrey != 0) {
-            sums[cell] = sums[cell - 1];
+            grey[cell] = grey[cell - 1];
         } else if (cell >= kGrey) {
-            sums[cell] = sums[cell - kGrey];
+            grey[cell] = grey[cell - kGrey];
         }
     }
-    return sums;
+    return grey;
 }
 
 // cos((2n + 1) k π / 64) for the kept frequencies k.
@@ -98,16 +131,18 @@ std::array<double, kLow * kLow> lowFrequencies(const GreyCopy& grey) {
 
 // The mean colour, each channel as a thermometer code of kLevels[c] bits: one more bit set
 // per step of brightness, so near colours differ in few bits.
-std::uint64_t colourBits(const Surface& picture) {
+std::uint64_t colourBits(const CellGrid& cells) {
     std::array<double, 3> sums{};
-    for (const std::uint32_t colour : picture.pixels) {
-        sums[0] += (colour >> 16) & 0xFF;
-        sums[1] += (colour >> 8) & 0xFF;
-        sums[2] += colour & 0xFF;
+    double count = 0;
+    for (const CellSums& cell : cells) {
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            sums[channel] += static_cast<double>(cell.channels[channel]);
+        }
+        count += static_cast<double>(cell.count);
     }
     std::uint64_t bits = 0;
     for (std::size_t channel = 0; channel < 3; ++channel) {
-        const double mean = sums[channel] / static_cast<double>(picture.pixels.size());
+        const double mean = sums[channel] / count;
         const int levels = kLevels[channel];
         const int level = std::min(levels, static_cast<int>(mean * (levels + 1) / 256.0));
         for (int bit = 0; bit < levels; ++bit) {
@@ -123,7 +158,8 @@ std::optional<std::uint64_t> pictureHash(const Surface& picture) {
     if (picture.empty()) {
         return std::nullopt;
     }
-    const auto block = lowFrequencies(greyCopy(picture));
+    const CellGrid cells = cellSums(picture);
+    const auto block = lowFrequencies(greyCopy(cells));
     // The mean brightness (the first coefficient) says nothing of the picture's shape.
     std::array<double, kLow * kLow - 1> ac{};
     std::copy(block.begin() + 1, block.end(), ac.begin());
@@ -134,5 +170,5 @@ std::optional<std::uint64_t> pictureHash(const Surface& picture) {
     for (std::size_t index = 0; index < ac.size(); ++index) {
         hash = (hash << 1) | (ac[index] > median ? 1u : 0u);
     }
-    return (hash << (kLevels[0] + kLevels[1] + kLevels[2])) | colourBits(picture);
+    return (hash << (kLevels[0] + kLevels[1] + kLevels[2])) | colourBits(cells);
 }

@@ -10,8 +10,11 @@ ProgramFixture alone adds the same helpers to harness.ProbeTestCase, whose servi
 by the whole class and can be told to misbehave."""
 
 import os
+import subprocess
 
 import harness
+
+WRITE_DOCS = os.environ.get("TILVANE_E2E_DOCS") == "1"
 
 BROWSER_STAND_IN = """#!/bin/sh
 printf '%s\\n' "$1" >> "{record}"
@@ -41,6 +44,19 @@ class ProgramFixture:
 
     def access_pair(self):
         return self.service.info["access_token"], self.service.info["access_token_secret"]
+
+    def write_doc(self, program, name):
+        """With TILVANE_E2E_DOCS=1, docs/<name>.png: the window as the screen shows it (with
+        a menu open over it, if one is)."""
+        if not WRITE_DOCS:
+            return
+        left, top, right, bottom = self.session.probe("info", "--hwnd", program.hwnd)["window"]
+        screen = self.session.screenshot(name)
+        docs = harness.SOURCE_DIR / "docs"
+        docs.mkdir(exist_ok=True)
+        subprocess.run(["convert", str(screen), "-crop", "%dx%d+%d+%d" % (
+            right - left, bottom - top, left, top), "+repage", "-colors", "256",
+            str(docs / ("%s.png" % name))], check=True, timeout=60)
 
     def service_config(self):
         """The text of the service.txt that points a program at the fake service."""

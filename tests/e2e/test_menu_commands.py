@@ -6,9 +6,7 @@ showing or hiding the green frames.
 With TILVANE_E2E_DOCS=1 the test also renders docs/context-menu.png and
 docs/wall-frames.png."""
 
-import os
 import re
-import subprocess
 import unittest
 
 import harness
@@ -18,14 +16,19 @@ from service_programs import ServiceProgramTestCase
 from wall_pixels import GREEN, RED, YELLOW, WallLayout, close_colours, search_cycles
 
 IDM_PIN_TILE, IDM_SHOW_PINNED, IDM_COPY_URL, IDM_COPY_ORIGINAL_URL = 40018, 40019, 40020, 40021
+# "この画像を表示しない", "この投稿者を表示しない", "投稿を開く"
+MODERATION_ITEMS = (40026, 40027, 40028)
 LAYOUT = WallLayout(755, 380)
 # "cats" brings twelve distinct photos, so cells 12 and on stay empty.
 CAT_PHOTOS = 12
 WALL_OPTIONS = dict(DEFAULT_OPTIONS, kensaku_word="cats", serch_ken=20, kotei_render=1,
                     window_wid=LAYOUT.client_width, window_hei=LAYOUT.client_height,
                     window_kotei=1, window_zzahyo=1, window_x=40, window_y=50)
-WRITE_DOCS = os.environ.get("TILVANE_E2E_DOCS") == "1"
-DOCS_DIR = harness.SOURCE_DIR / "docs"
+
+
+def grayed(report, commands):
+    items = menu.items_by_id(report["menus"][-1]["items"])
+    return [items[command]["grayed"] for command in commands]
 
 
 class TileCommandsTestCase(ServiceProgramTestCase):
@@ -79,18 +82,6 @@ class TileCommandsTestCase(ServiceProgramTestCase):
         path = self.workdir / "txts" / "kotei_jpgs.txt"
         return path.read_bytes() if path.exists() else None
 
-    def write_doc(self, program, name):
-        """A PNG of the window as the screen shows it (with a menu open over it, if one is),
-        for the documentation."""
-        if not WRITE_DOCS:
-            return
-        left, top, right, bottom = self.session.probe("info", "--hwnd", program.hwnd)["window"]
-        screen = self.session.screenshot(name)
-        DOCS_DIR.mkdir(exist_ok=True)
-        subprocess.run(["convert", str(screen), "-crop", "%dx%d+%d+%d" % (
-            right - left, bottom - top, left, top), "+repage", "-colors", "256",
-            str(DOCS_DIR / ("%s.png" % name))], check=True, timeout=60)
-
 
 class CopyCommands(TileCommandsTestCase):
     def test_the_right_clicked_tile_is_framed_and_its_addresses_are_copied(self):
@@ -103,6 +94,8 @@ class CopyCommands(TileCommandsTestCase):
         report = self.menu_on(program, 2)
         marks = menu.check_marks(report)
         self.assertFalse(marks[IDM_PIN_TILE])
+        # The designed search names neither the author nor the post of a picture.
+        self.assertEqual(grayed(report, MODERATION_ITEMS), [False, True, True])
         self.assertTrue(marks[IDM_SHOW_PINNED])
         framed = self.session.capture(program.hwnd, "copy-menu-open")
         self.assertTrue(LAYOUT.has_frame(framed, 2, YELLOW), LAYOUT.frame_sides(framed, 2,
@@ -125,6 +118,7 @@ class CopyCommands(TileCommandsTestCase):
         self.set_clipboard("before")
         report = self.menu_on(program, 30)
         self.assertFalse(menu.check_marks(report)[IDM_PIN_TILE])
+        self.assertEqual(grayed(report, MODERATION_ITEMS), [True, True, True])
         unframed = self.session.capture(program.hwnd, "copy-empty-cell")
         for index in (2, 30):
             self.assertTrue(LAYOUT.has_none_of(unframed, index, YELLOW), index)
