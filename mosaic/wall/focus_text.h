@@ -9,5 +9,5 @@
 // to the same float.
 std::string focusCoordinateText(float value);
 
-// The focal point those two texts give; none unless both are whole numbers in [-1, 1].
+// The focal point those two texts give; none unless both are finite numbers in [-1, 1].
 std::optional<std::pair<float, float>> parseFocus(std::string_view x, std::string_view y);

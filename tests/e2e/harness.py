@@ -340,25 +340,17 @@ def prefix_template(env):
 
 
 def copy_prefix(template, target):
-    for folder, subfolders, files in os.walk(template):
-        destination = target / Path(folder).relative_to(template)
-        destination.mkdir(parents=True, exist_ok=True)
-        for name in subfolders + files:
-            source = Path(folder) / name
-            if source.is_symlink():
-                os.symlink(os.readlink(source), destination / name)
-            elif name in files:
-                link_or_copy(source, destination / name)
+    shutil.copytree(template, target, symlinks=True, copy_function=link_or_copy)
 
 
 def link_or_copy(source, destination):
-    if source.name.lower().endswith(_SHARED_SUFFIXES):
+    if str(source).lower().endswith(_SHARED_SUFFIXES):
         try:
             os.link(source, destination)
-            return
+            return destination
         except OSError:
             pass
-    shutil.copy2(source, destination)
+    return shutil.copy2(source, destination)
 
 
 class WineSession:
